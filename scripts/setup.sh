@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs, only when missing, everything the build and the tests need on Debian 12.
+# Idempotent and quiet when all is present.
+set -euo pipefail
+
+need=()
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev llvm
+      g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
+      wine wine32:i386 xvfb x11-utils
+      googletest libgtest-dev libbenchmark-dev libsndfile1-dev pkg-config)
+
+for p in "${pkgs[@]}"; do have_pkg "$p" || need+=("$p"); done
+[ ${#need[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+
+if printf '%s\n' "${need[@]}" | grep -q ':i386$'; then
+  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+fi
+echo "setup: installing ${need[*]}"
+$SUDO apt-get update -qq >/dev/null
+$SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
