@@ -1,0 +1,96 @@
+#pragma once
+#include "QZ_Export.h"
+#include "QZ_Value.h"
+
+#include <cstddef>
+#include <new>
+#include <type_traits>
+
+class QZ_Object;
+
+using QZ_Handler = QZ_value (*)(QZ_Object*, QZ_value);
+using QZ_Create = QZ_Object* (*)();
+
+// One entry of a class descriptor: entry 0 holds the create operation, the
+// options follow, and a terminator with a null name points at the parent's descriptor.
+struct QZ_Entry {
+    const char* name;
+    union {
+        QZ_Create create;
+        QZ_Handler handler;
+        const QZ_Entry* parent;
+    };
+};
+
+// One row of the class table.
+struct QZ_Class {
+    const char* name;
+    const QZ_Entry* descriptor;
+};
+
+extern "C" {
+QZ_EXPORT extern const QZ_Class __QZ[];
+}
+
+class QZ_EXPORT QZ_Object {
+public:
+    const QZ_Entry* descriptor = nullptr; // the class named by the creating command
+    char* command = nullptr;              // that command's text; it outlives the object
+
+    QZ_Object() = default;
+    QZ_Object(const QZ_Object&) = delete;
+    QZ_Object& operator=(const QZ_Object&) = delete;
+    virtual ~QZ_Object();
+
+    static QZ_value m_delete(QZ_Object* o, QZ_value v);
+
+    static const QZ_Entry cls[];
+};
+
+namespace qz {
+
+template <class C> C* object_arg(QZ_value (*)(C*, QZ_value));
+
+// Calls a class's own handler with the object converted to its class.
+template <auto M> QZ_value option_thunk(QZ_Object* o, QZ_value v) {
+    using C = std::remove_pointer_t<decltype(object_arg(M))>;
+    return M(static_cast<C*>(o), v);
+}
+
+template <class C> QZ_Object* create_thunk() { return new (std::nothrow) C(); }
+
+constexpr QZ_Entry create_entry(QZ_Create c) {
+    QZ_Entry e{};
+    e.name = "";
+    e.create = c;
+    return e;
+}
+template <class C> constexpr QZ_Entry creates() { return create_entry(&create_thunk<C>); }
+constexpr QZ_Entry abstract() { return create_entry(nullptr); }
+
+template <auto M> constexpr QZ_Entry option(const char* name) {
+    QZ_Entry e{};
+    e.name = name;
+    e.handler = &option_thunk<M>;
+    return e;
+}
+
+constexpr QZ_Entry parent(const QZ_Entry* p) {
+    QZ_Entry e{};
+    e.name = nullptr;
+    e.parent = p;
+    return e;
+}
+
+// The handler of an option, searched from the descriptor's first option up
+// through its ancestors; the first match wins. Null when no class has it.
+QZ_Handler find_option(const QZ_Entry* descriptor, const char* name, size_t len);
+
+// The descriptor of a class named by the first len characters of name, or null.
+const QZ_Entry* find_class(const char* name, size_t len);
+
+// The table find_class reads: the class table itself, except while a test
+// puts a table of its own probe classes in its place.
+extern const QZ_Class* class_table;
+
+} // namespace qz

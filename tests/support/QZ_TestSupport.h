@@ -1,0 +1,40 @@
+#pragma once
+#include "QZ_Error.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qz::test {
+
+// A writable copy of a command text that lives until the program ends:
+// objects keep a reference to the text that created them.
+char* cmd(const std::string& text);
+
+// Collects error reports instead of showing them, for as long as it lives.
+class ReportCapture {
+public:
+    ReportCapture();
+    ~ReportCapture();
+    struct Report {
+        std::string caption, text;
+    };
+    const std::vector<Report>& reports() const;
+
+private:
+    ReportSink previous_;
+};
+
+// Standard output written while f runs.
+template <class F> std::string stdout_of(F&& f);
+
+void begin_stdout_capture();
+std::string end_stdout_capture();
+
+template <class F> std::string stdout_of(F&& f) {
+    begin_stdout_capture();
+    std::forward<F>(f)();
+    return end_stdout_capture();
+}
+
+} // namespace qz::test

@@ -1,0 +1,32 @@
+#pragma once
+#include <cstdio>
+#include <deque>
+#include <string>
+
+namespace qz {
+
+// The command shell: runs command texts one per line in text-result mode and
+// prints one line per command.
+class Shell {
+public:
+    explicit Shell(std::FILE* out, int capacity = 4096) : out_(out), capacity_(capacity) {}
+
+    // Runs one line; blank lines and "#" comments are skipped. Answers false
+    // when the command did not answer success.
+    bool line(const std::string& text);
+
+    // Runs every line of a stream; answers false if any command failed.
+    bool stream(std::FILE* in);
+
+    // True when the line holds a conversion that would need an argument.
+    static bool needs_arguments(const std::string& text);
+
+private:
+    std::FILE* out_;
+    int capacity_;
+    // Objects keep a reference to the text that created them, so every
+    // command text lives as long as the shell.
+    std::deque<std::string> texts_;
+};
+
+} // namespace qz
