@@ -1,0 +1,35 @@
+#pragma once
+// Write modes: how a block combines its result y into an output sample o.
+// Kernels are instantiated once per mode so that no sample loop branches on it.
+#include "QZ_Math.h"
+
+#include <cstdint>
+#include <utility>
+
+namespace qz {
+
+enum Mode : int { MODE_SET, MODE_ADD, MODE_SUB, MODE_STN, MODE_ADN, MODE_SBN, MODE_COUNT };
+
+extern const char* const mode_names[MODE_COUNT]; // "set", "add", "sub", "stn", "adn", "sbn"
+
+template <int M> inline int32_t combine(int32_t o, int32_t y) {
+    static_assert(M >= 0 && M < MODE_COUNT);
+    if constexpr (M == MODE_SET) return y;
+    else if constexpr (M == MODE_ADD) return add(o, y);
+    else if constexpr (M == MODE_SUB) return sub(o, y);
+    else if constexpr (M == MODE_STN) return neg(y);
+    else if constexpr (M == MODE_ADN) return neg(add(o, y));
+    else return sub(y, o);
+}
+
+// A table of the instantiations K<0> ... K<N-1> of a kernel template,
+// indexed by mode (or operator * 6 + mode).
+template <class Fn, template <int> class K, int... I>
+constexpr auto kernel_table(std::integer_sequence<int, I...>) {
+    struct Table {
+        Fn fn[sizeof...(I)];
+    };
+    return Table{{&K<I>::run...}};
+}
+
+} // namespace qz

@@ -1,0 +1,90 @@
+#include "QZ_Soundpipe.h"
+
+#include "QZ_Buffer.h"
+#include "QZ_Effect.h"
+#include "QZ_Interpret.h"
+
+#include <cstring>
+
+QZ_Soundpipe* QZ_Soundpipe::current = nullptr;
+
+QZ_Soundpipe::~QZ_Soundpipe() {
+    // Members outlive a deleted soundpipe only by mistake; leave them whole,
+    // outside any chain, rather than pointing at freed memory.
+    while (!effects.end(effects.first())) {
+        QZ_Effect* e = static_cast<QZ_Effect*>(effects.first()->data);
+        effects.remove(&e->item);
+        e->soundpipe = nullptr;
+    }
+    while (!buffers.end(buffers.first())) {
+        QZ_Buffer* b = static_cast<QZ_Buffer*>(buffers.first()->data);
+        buffers.remove(&b->item);
+        if (b->soundpipe == this) {
+            b->soundpipe = nullptr;
+            b->requested = b->allocated; // keeps its storage at a fixed length
+        }
+    }
+    if (current == this) current = nullptr;
+}
+
+int QZ_Soundpipe::process() {
+    buffers.each<QZ_Buffer>([](QZ_Buffer* b) { b->fade = 0; });
+    for (QZ_Chain_Item* i = effects.first(); !effects.end(i); i = i->next) {
+        QZ_Effect* e = static_cast<QZ_Effect*>(i->data);
+        bool now = e->on; // read once: a command may switch it during the pass
+        if (now || e->wasOn) {
+            e->transition = int8_t(now == e->wasOn ? 0 : now ? 1 : -1);
+            if (!e->prepared) e->prepare();
+            if (e->prepared) e->process();
+            e->transition = 0;
+        }
+        if (e->wasOn != now) {
+            if (!now) e->reset();
+            e->wasOn = now;
+        }
+    }
+    return 0;
+}
+
+void QZ_Soundpipe::reset() {
+    buffers.each<QZ_Buffer>([](QZ_Buffer* b) { b->clear(); });
+    effects.each<QZ_Effect>([](QZ_Effect* e) { e->reset(); });
+}
+
+QZ_Object* QZ_Soundpipe::create() {
+    if (QZ_specialobject && std::strcmp(QZ_specialobject, "current") == 0) return current;
+    QZ_Soundpipe* s = new (std::nothrow) QZ_Soundpipe();
+    if (s) current = s;
+    return s;
+}
+
+QZ_value QZ_Soundpipe::m_bl(QZ_Soundpipe* s, QZ_value v) {
+    if (v.present()) s->bl = v.asInt();
+    return QZ_value::integer(s->bl);
+}
+
+QZ_value QZ_Soundpipe::m_be(QZ_Soundpipe* s, QZ_value v) {
+    if (v.present()) s->before = v.asPtr<QZ_Effect>();
+    return QZ_value::handle(s->before);
+}
+
+QZ_value QZ_Soundpipe::m_b(QZ_Soundpipe* s, QZ_value) {
+    if (current) return QZ_value::integer(0);
+    current = s;
+    return QZ_value::integer(1);
+}
+
+QZ_value QZ_Soundpipe::m_e(QZ_Soundpipe* s, QZ_value) {
+    if (current != s) return QZ_value::integer(0);
+    current = nullptr;
+    return QZ_value::integer(1);
+}
+
+constinit const QZ_Entry QZ_Soundpipe::cls[] = {
+    qz::create_entry(&QZ_Soundpipe::create),
+    qz::option<&QZ_Soundpipe::m_bl>("bl"),
+    qz::option<&QZ_Soundpipe::m_be>("be"),
+    qz::option<&QZ_Soundpipe::m_b>("b"),
+    qz::option<&QZ_Soundpipe::m_e>("e"),
+    qz::parent(QZ_Object::cls),
+};
