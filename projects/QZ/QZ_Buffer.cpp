@@ -1,6 +1,6 @@
 #include "QZ_Buffer.h"
 
-#include "QZ_Math.h"
+#include "QZ_Options.h"
 #include "QZ_Soundpipe.h"
 
 #include <cstdlib>
@@ -76,7 +76,7 @@ QZ_value QZ_Buffer::m_t(QZ_Buffer* b, QZ_value v) {
 }
 
 QZ_value QZ_Buffer::m_limit(QZ_Buffer* b, QZ_value v) {
-    if (v.present()) b->limit = v.type == QZ_value::FLOAT ? qz::trunc32(v.asFloat()) : v.asInt();
+    if (v.present()) b->limit = qz::as_whole(v);
     return QZ_value::integer(b->limit);
 }
 

@@ -1,5 +1,10 @@
 #include "QZ_Buffer.h"
 #include "QZ_Effect.h"
+#include "QZ_Effect_Ampdet.h"
+#include "QZ_Effect_Bapass.h"
+#include "QZ_Effect_Hipass.h"
+#include "QZ_Effect_Lopass.h"
+#include "QZ_Effect_Zero.h"
 #include "QZ_Object.h"
 #include "QZ_Soundpipe.h"
 
@@ -10,6 +15,11 @@ constinit const QZ_Class __QZ[] = {
     {"QZ_Soundpipe", QZ_Soundpipe::cls},
     {"QZ_Buffer", QZ_Buffer::cls},
     {"QZ_Effect", QZ_Effect::cls},
+    {"QZ_Effect_Zero", QZ_Effect_Zero::cls},
+    {"QZ_Effect_Hipass", QZ_Effect_Hipass::cls},
+    {"QZ_Effect_Lopass", QZ_Effect_Lopass::cls},
+    {"QZ_Effect_Bapass", QZ_Effect_Bapass::cls},
+    {"QZ_Effect_Ampdet", QZ_Effect_Ampdet::cls},
     {nullptr, nullptr},
 };
 }

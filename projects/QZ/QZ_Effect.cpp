@@ -1,5 +1,6 @@
 #include "QZ_Effect.h"
 
+#include "QZ_Options.h"
 #include "QZ_Soundpipe.h"
 
 #include <cstring>
@@ -72,7 +73,7 @@ QZ_value QZ_Effect::m_mode(QZ_Effect* e, QZ_value v) {
 
 QZ_value QZ_Effect::m_clock(QZ_Effect* e, QZ_value v) {
     if (v.present()) {
-        e->clock = v.type == QZ_value::FLOAT ? qz::trunc32(v.asFloat()) : v.asInt();
+        e->clock = qz::as_whole(v);
         e->clockChanged();
     }
     return QZ_value::integer(e->clock);

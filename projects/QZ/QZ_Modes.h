@@ -3,6 +3,7 @@
 // Kernels are instantiated once per mode so that no sample loop branches on it.
 #include "QZ_Math.h"
 
+#include <array>
 #include <cstdint>
 #include <utility>
 
@@ -22,14 +23,12 @@ template <int M> inline int32_t combine(int32_t o, int32_t y) {
     else return sub(y, o);
 }
 
-// A table of the instantiations K<0> ... K<N-1> of a kernel template,
-// indexed by mode (or operator * 6 + mode).
-template <class Fn, template <int> class K, int... I>
-constexpr auto kernel_table(std::integer_sequence<int, I...>) {
-    struct Table {
-        Fn fn[sizeof...(I)];
-    };
-    return Table{{&K<I>::run...}};
+// The instantiations K<0> ... K<N-1> of a kernel template, indexed by mode
+// (or by operator * 6 + mode).
+template <class Fn, template <int> class K, int N> constexpr std::array<Fn, N> kernel_table() {
+    return []<int... I>(std::integer_sequence<int, I...>) {
+        return std::array<Fn, N>{&K<I>::run...};
+    }(std::make_integer_sequence<int, N>());
 }
 
 } // namespace qz

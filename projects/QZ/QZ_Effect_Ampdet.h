@@ -1,0 +1,36 @@
+#pragma once
+#include "QZ_Effect.h"
+
+#include <array>
+
+// Follows the amplitude of its input: the envelope rises at the attack corner
+// f1 and falls at the release corner f2.
+class QZ_Effect_Ampdet : public QZ_Effect {
+public:
+    QZ_Buffer* i = nullptr;
+    QZ_Buffer* o = nullptr; // envelope
+    QZ_Buffer* a = nullptr; // rectified input
+    qz::Shared<float> f1{0.0f};
+    qz::Shared<float> f2{0.0f};
+    qz::Shared<int32_t> attack{0};  // fraction of 2^31
+    qz::Shared<int32_t> release{0}; // fraction of 2^31
+    int32_t envelope = 0;
+
+    void process() override;
+    void clockChanged() override;
+    void reset() override { envelope = 0; }
+
+    // The one-pole smoothing coefficient for corner f at clock fs; c when fs is 0.
+    static int32_t coefficient(float f, int32_t fs, int32_t c);
+
+    // One block of samples; answers the envelope. rect may be null.
+    using Kernel = int32_t (*)(const int32_t* in, int32_t* out, int32_t* rect, int32_t n,
+                               int32_t attack, int32_t release, int32_t envelope);
+
+    static QZ_value m_i(QZ_Effect_Ampdet* e, QZ_value v);
+    static QZ_value m_o(QZ_Effect_Ampdet* e, QZ_value v);
+    static QZ_value m_a(QZ_Effect_Ampdet* e, QZ_value v);
+    static QZ_value m_f1(QZ_Effect_Ampdet* e, QZ_value v);
+    static QZ_value m_f2(QZ_Effect_Ampdet* e, QZ_value v);
+    static const QZ_Entry cls[];
+};
