@@ -5,11 +5,15 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+session=$(realpath "${1:-$root/scripts/demo.qz}")
 cd "$root"
-session=$(realpath "${1:-scripts/demo.qz}")
 
 scripts/setup.sh
 scripts/build.sh native win32
+
+for program in build/native/qzsh build/win32/qzsh.exe; do
+    [ -x "$program" ] || { echo "demo: $program was not built (tools/qzsh/ has no sources?)" >&2; exit 1; }
+done
 
 status=0
 echo
