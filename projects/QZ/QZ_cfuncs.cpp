@@ -1,0 +1,5 @@
+#include "QZ_cfuncs.h"
+
+extern "C" {
+void* hInstance = nullptr;
+}
