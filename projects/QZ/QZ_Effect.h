@@ -14,7 +14,7 @@ class QZ_Soundpipe;
 class QZ_Effect : public QZ_Object {
 public:
     QZ_Chain_Item item;
-    bool prepared = false;            // false: the next pass prepares first
+    qz::Shared<bool> prepared{false}; // false: the next pass prepares first
     qz::Shared<int32_t> mode{0};      // index into the write modes
     qz::Shared<int32_t> clock{0};     // sample rate in hertz
     bool wasOn = true;                // the switch as of the end of the last pass

@@ -1,5 +1,7 @@
 #include "QZ_Interpret.h"
 
+#include "QZ_Text.h"
+
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -260,11 +262,8 @@ bool put_result(Run& r, const QZ_value& v) {
         char* e = std::to_chars(buf, buf + sizeof buf, v.asInt()).ptr;
         return put(r, buf, size_t(e - buf), true);
     }
-    case QZ_value::FLOAT: {
-        auto res = std::to_chars(buf, buf + sizeof buf, double(v.asFloat()),
-                                 std::chars_format::fixed, 6);
-        return put(r, buf, size_t(res.ptr - buf), true);
-    }
+    case QZ_value::FLOAT:
+        return put(r, buf, fixed(buf, sizeof buf, double(v.asFloat())), true);
     case QZ_value::TEXT: {
         const char* s = v.asText();
         return put(r, s ? s : "", s ? std::strlen(s) : 0, true);
