@@ -1,0 +1,129 @@
+#include "QZ_Process.h"
+#include "QZ_Shell.h"
+#include "QZ_Soundpipe.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <string>
+
+namespace {
+
+// Everything a shell wrote to its stream.
+std::string read_all(std::FILE* f) {
+    std::string s;
+    std::rewind(f);
+    int c;
+    while ((c = std::fgetc(f)) != EOF) s.push_back(char(c));
+    return s;
+}
+
+class Shell : public testing::Test {
+protected:
+    void SetUp() override { out = std::tmpfile(); }
+    void TearDown() override {
+        std::fclose(out);
+        QZ_Soundpipe::current = nullptr;
+    }
+    std::FILE* out = nullptr;
+};
+
+TEST_F(Shell, OneLinePerCommandAndHandlesTypedIntoLaterLines) {
+    qz::Shell sh(out);
+    EXPECT_TRUE(sh.line("QZ_Soundpipe -bl 512 -bl"));
+    std::string first = read_all(out);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(first, m, std::regex("(0x[0-9A-F]+) 512\n")));
+    std::string pipe = m[1];
+    EXPECT_TRUE(sh.line("QZ_Buffer -l 64 -l -limit 2.9 -limit"));
+    EXPECT_TRUE(sh.line("QZ_Soundpipe " + pipe + " -bl 100 -bl -e"));
+    EXPECT_TRUE(sh.line("# a comment"));
+    EXPECT_TRUE(sh.line(""));
+    EXPECT_TRUE(sh.line("QZ_Soundpipe " + pipe + " -delete"));
+    std::string all = read_all(out);
+    EXPECT_TRUE(std::regex_match(all, std::regex("0x[0-9A-F]+ 512\n0x[0-9A-F]+ 64 2\n100 1\n\n")))
+        << all;
+}
+
+TEST_F(Shell, FailuresPrintTheMessageAndCount) {
+    qz::Shell sh(out);
+    EXPECT_FALSE(sh.line("QZ_Nope -x"));
+    EXPECT_FALSE(sh.line("QZ_Buffer -nosuch"));
+    EXPECT_FALSE(sh.line("%o -l"));
+    EXPECT_FALSE(sh.line("QZ_Buffer -t %s"));
+    // a discard placeholder and a final "%" need no argument and run
+    EXPECT_TRUE(sh.line("QZ_Soundpipe -bl % -e %"));
+    std::string all = read_all(out);
+    EXPECT_TRUE(std::regex_match(all, std::regex("error: Command not found\nerror: Param not found\n"
+                                                 "error: conversions need arguments\n"
+                                                 "error: conversions need arguments\n"
+                                                 "0x[0-9A-F]+\n")))
+        << all;
+}
+
+TEST_F(Shell, SmallCapacityReportsNoSpace) {
+    qz::Shell sh(out, 8);
+    EXPECT_FALSE(sh.line("QZ_Soundpipe -bl"));
+    EXPECT_EQ(read_all(out), "error: Not enough space for command result\n");
+}
+
+TEST(ShellArguments, OnlyWholeConversionWordsNeedArguments) {
+    EXPECT_TRUE(qz::Shell::needs_arguments("%o -l"));
+    EXPECT_TRUE(qz::Shell::needs_arguments("QZ_Buffer -l %i"));
+    EXPECT_TRUE(qz::Shell::needs_arguments("QZ_Buffer -t %s -l 5"));
+    EXPECT_FALSE(qz::Shell::needs_arguments("QZ_Buffer -t a%ib"));
+    EXPECT_FALSE(qz::Shell::needs_arguments("QZ_Buffer -t % -l"));
+    EXPECT_FALSE(qz::Shell::needs_arguments("QZ_Buffer -t %ix"));
+    EXPECT_FALSE(qz::Shell::needs_arguments("QZ_Buffer -l %"));
+}
+
+// The built program, natively or under wine, reading a session file.
+TEST(QzshProgram, ScriptedSessionAndExitStatus) {
+    std::string script = qz::test::build_path("qzsh_session.qz");
+    {
+        std::ofstream f(script.substr(script.find(':') == 1 ? 2 : 0), std::ios::binary);
+        f << "# build, query and take apart\n"
+          << "QZ_Soundpipe -bl 256 -bl\n"
+          << "QZ_Buffer -l -limit 2.9 -limit\n"
+          << "QZ_Effect_Hipass -f 200 -clock 44100 -f -mode add -mode\n"
+          << "QZ_Soundpipe current\n"
+          << "\n";
+    }
+    int status = -1;
+    std::string out = qz::test::run_program(
+        "\"" + qz::test::program_path("qzsh") + "\" \"" + script + "\"", &status);
+    EXPECT_EQ(status, 0) << out;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(out, m, std::regex("(0x[0-9A-F]+) 256\n0x[0-9A-F]+ 256 2\n"
+                                                    "0x[0-9A-F]+ 200 add\n(0x[0-9A-F]+)\n")))
+        << out;
+    EXPECT_EQ(m[1], m[2]); // "current" named the soundpipe of the first line
+
+    {
+        std::ofstream f(script.substr(script.find(':') == 1 ? 2 : 0), std::ios::binary);
+        f << "QZ_Soundpipe -zz\nQZ_Buffer -l %i\nQZ_Soundpipe current -e\n";
+    }
+    out = qz::test::run_program("\"" + qz::test::program_path("qzsh") + "\" \"" + script + "\"",
+                                &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(std::regex_match(out, std::regex("derar: QZ_Soundpipe -zz\n"
+                                                 "derar: param 'zz' not found\n"
+                                                 "error: Param not found\n"
+                                                 "error: conversions need arguments\n"
+                                                 "0x[0-9A-F]+ 1\n")))
+        << out;
+}
+
+TEST(QzshProgram, BadArgumentsAndMissingFiles) {
+    int status = -1;
+    std::string exe = "\"" + qz::test::program_path("qzsh") + "\"";
+    qz::test::run_program(exe + " --capacity 0", &status);
+    EXPECT_EQ(status, 2);
+    std::string out = qz::test::run_program(exe + " no-such-file.qz", &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("cannot open"), std::string::npos);
+}
+
+} // namespace
