@@ -1,0 +1,23 @@
+#pragma once
+#include <string>
+
+namespace qz::test {
+
+// A shared library loaded at run time, unloaded with the object.
+class Library {
+public:
+    explicit Library(const std::string& path);
+    ~Library();
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+    bool loaded() const { return handle_ != nullptr; }
+    void* symbol(const char* name) const;
+
+private:
+    void* handle_;
+};
+
+// The plug-in library of this build.
+std::string plugin_library_path();
+
+} // namespace qz::test

@@ -1,0 +1,22 @@
+#include "QZ_Library.h"
+
+#include "QZ_Process.h"
+
+#include <windows.h>
+
+namespace qz::test {
+
+Library::Library(const std::string& path) : handle_(LoadLibraryA(path.c_str())) {}
+
+Library::~Library() {
+    if (handle_) FreeLibrary(static_cast<HMODULE>(handle_));
+}
+
+void* Library::symbol(const char* name) const {
+    return handle_ ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name))
+                   : nullptr;
+}
+
+std::string plugin_library_path() { return build_path("VelvetRampart.dll"); }
+
+} // namespace qz::test
