@@ -10,50 +10,77 @@ namespace {
 
 using Deline = QZ_Effect_Deline;
 
-// One tap over a chunk: s[j] (+)= M[P + D + 1 - j] * A >> 31.
-template <bool Add>
-inline void read_tap(int32_t* s, const int32_t* mem, uint16_t from, int32_t a, int32_t c) {
-    for (int32_t j = 0; j < c; ++j) {
-        int32_t t = qz::asr(int64_t(mem[uint16_t(from - j)]) * a, 31);
-        s[j] = Add ? qz::add(s[j], t) : t;
-    }
+// M[from - j] for j = 0 ... c - 1 runs down the memory and wraps once at
+// most: f(j0, j1, base) for each stretch, base[-j] being that place.
+template <class F> inline void stretches(int32_t* mem, uint16_t from, int32_t c, F f) {
+    int32_t k = std::min(c, int32_t(from) + 1);
+    f(0, k, mem + from);
+    if (k < c) f(k, c, mem + from + Deline::MEMORY);
 }
+
+inline int32_t term(int32_t m, int32_t a) { return qz::asr(int64_t(m) * a, 31); }
+inline int32_t scale(int32_t s, int32_t g) { return qz::asr(int64_t(s) * g, 23); }
 
 // The table walked a chunk at a time. Within a chunk no tap reads a sample
 // written in the same chunk (the chunk is at most the shortest D + 1), and no
 // write reaches a place a tap of the chunk still reads (D + 1 < 65536), so
 // every group may run over the whole chunk before the memory is written.
+// With direct set no group feeds back and none writes the input, so the
+// memory takes the input as it stands.
 template <int M> struct Walk {
     static uint16_t run(const int32_t* in, int32_t n, const int32_t* table, int32_t used,
-                        int32_t* const* outs, int32_t* mem, uint16_t p, int32_t step) {
+                        int32_t* const* outs, int32_t* mem, uint16_t p, int32_t step,
+                        bool direct) {
         int32_t w[Deline::CHUNK];
         int32_t s[Deline::CHUNK];
         const int32_t* end = table + used;
         for (int32_t n0 = 0; n0 < n; n0 += step) {
-            int32_t c = std::min(n - n0, step);
-            // read before any output is written: an output may be the input
-            for (int32_t j = 0; j < c; ++j) w[j] = in[n0 + j];
+            const int32_t c = std::min(n - n0, step);
+            const int32_t* src = in + n0;
+            if (!direct) {
+                // read before any output is written: an output may be the input
+                std::copy(src, src + c, w);
+                src = w;
+            }
             for (const int32_t* t = table; t < end;) {
                 const int32_t* taps = t;
                 while (*t != -1) t += 2;
-                if (taps == t) std::fill(s, s + c, 0);
-                for (const int32_t* d = taps; d < t; d += 2) {
-                    uint16_t from = uint16_t(p + d[0] + 1);
-                    if (d == taps) read_tap<false>(s, mem, from, d[1], c);
-                    else read_tap<true>(s, mem, from, d[1], c);
-                }
-                int32_t ga = t[1], slot = t[2], gf = t[3];
+                const int32_t ga = t[1], slot = t[2], gf = t[3];
+                int32_t* o = slot ? outs[slot - 1] : nullptr;
+                if (o) o += n0;
                 t += 4;
-                if (int32_t* o = slot ? outs[slot - 1] : nullptr) {
-                    o += n0;
-                    for (int32_t j = 0; j < c; ++j)
-                        o[j] = qz::combine<M>(o[j], qz::asr(int64_t(s[j]) * ga, 23));
+                if (t - taps == 6 && gf == 0) {
+                    // one tap, no feedback: straight to the output
+                    if (!o) continue;
+                    const int32_t a = taps[1];
+                    stretches(mem, uint16_t(p + taps[0] + 1), c,
+                              [&](int32_t j0, int32_t j1, const int32_t* m) {
+                                  for (int32_t j = j0; j < j1; ++j)
+                                      o[j] = qz::combine<M>(o[j], scale(term(m[-j], a), ga));
+                              });
+                    continue;
                 }
+                if (taps == t - 4) std::fill(s, s + c, 0);
+                for (const int32_t* d = taps; d < t - 4; d += 2) {
+                    const int32_t a = d[1];
+                    const bool first = d == taps;
+                    stretches(mem, uint16_t(p + d[0] + 1), c,
+                              [&](int32_t j0, int32_t j1, const int32_t* m) {
+                                  if (first)
+                                      for (int32_t j = j0; j < j1; ++j) s[j] = term(m[-j], a);
+                                  else
+                                      for (int32_t j = j0; j < j1; ++j)
+                                          s[j] = qz::add(s[j], term(m[-j], a));
+                              });
+                }
+                if (o)
+                    for (int32_t j = 0; j < c; ++j) o[j] = qz::combine<M>(o[j], scale(s[j], ga));
                 if (gf != 0)
-                    for (int32_t j = 0; j < c; ++j)
-                        w[j] = qz::add(w[j], qz::asr(int64_t(s[j]) * gf, 23));
+                    for (int32_t j = 0; j < c; ++j) w[j] = qz::add(w[j], scale(s[j], gf));
             }
-            for (int32_t j = 0; j < c; ++j) mem[uint16_t(p - j)] = w[j];
+            stretches(mem, p, c, [&](int32_t j0, int32_t j1, int32_t* m) {
+                for (int32_t j = j0; j < j1; ++j) m[-j] = src[j];
+            });
             p = uint16_t(p - c);
         }
         return p;
@@ -114,6 +141,7 @@ void QZ_Effect_Deline::prepare() {
     if (!i || !memory) return;
     int32_t fs = clock;
     int32_t k = 0, slot = 0, least = CHUNK;
+    bool fed = false;
     for (Group* g = groups; g && k + 2 * g->count + 4 <= CAPACITY; g = g->next, ++slot) {
         for (Tap* t = g->taps; t; t = t->next) {
             int32_t D = delay(*t, fs);
@@ -126,9 +154,11 @@ void QZ_Effect_Deline::prepare() {
         table[k++] = g->ga;
         table[k++] = g->go ? slot + 1 : 0;
         table[k++] = g->gf;
+        fed = fed || g->gf != 0;
     }
     built = k;
     slots = slot;
+    feedback = fed;
     shortest = least;
     prepared = true;
 }
@@ -142,13 +172,16 @@ void QZ_Effect_Deline::process() {
     if (n <= 0 || m < 0 || m >= qz::MODE_COUNT) return;
     // Each group's output covers the last n samples of its buffer; one that
     // holds fewer is not written (the group still feeds back).
+    bool direct = !feedback;
     for (int32_t s = 0; s < slots; ++s) {
         QZ_Buffer* b = outBuffers[s];
         int32_t len = b ? b->usable() : 0;
         int32_t* d = len >= n ? samples(b) : nullptr;
         outSamples[s] = d ? d + (len - n) : nullptr;
+        if (d && b == i) direct = false;
     }
-    position = kernels[size_t(m)](in, n, table, built, outSamples, memory, position, shortest);
+    position = kernels[size_t(m)](in, n, table, built, outSamples, memory, position, shortest,
+                                  direct);
 }
 
 void QZ_Effect_Deline::reset() {

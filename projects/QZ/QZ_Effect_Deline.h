@@ -49,6 +49,7 @@ public:
     int32_t** outSamples = nullptr;
     int32_t built = 0;          // entries in the table as last built
     int32_t slots = 0;          // groups in it
+    bool feedback = false;      // some group feeds back
     int32_t shortest = CHUNK;   // smallest D + 1 in the table, at most CHUNK
 
     QZ_Effect_Deline();
@@ -64,7 +65,8 @@ public:
 
     // One block over the table: answers the write position.
     using Kernel = uint16_t (*)(const int32_t* in, int32_t n, const int32_t* table, int32_t used,
-                                int32_t* const* outs, int32_t* memory, uint16_t p, int32_t step);
+                                int32_t* const* outs, int32_t* memory, uint16_t p, int32_t step,
+                                bool direct);
     static const std::array<Kernel, qz::MODE_COUNT> kernels;
 
     static QZ_value m_i(QZ_Effect_Deline* e, QZ_value v);

@@ -308,6 +308,49 @@ TEST(Deline, LongDelaysNearTheMemorySizeOverManyBlocks) {
     }
 }
 
+// Without feedback the memory takes the input as it is; single taps go
+// straight to their output. Once round the memory, with and without an output
+// that is also the input.
+TEST(Deline, WithoutFeedbackMatchesReferenceOnceRoundTheMemory) {
+    const int n = 512;
+    for (int mode : {0, 5}) {
+        for (bool inPlace : {false, true}) {
+            Chain c(n);
+            QZ_Buffer* in = c.buffer();
+            QZ_Buffer* o1 = c.buffer();
+            QZ_Buffer* o2 = c.buffer();
+            c.block<Deline>(std::string("QZ_Effect_Deline -i %o -mode ") +
+                                qz::test::mode_name(mode) +
+                                " -g % -go %o -d % -da -1 -dt 65534"
+                                " -g % -go %o -ga .5 -d % -da .5 -dt 300"
+                                " -g % -go %o -d % -da 1 -dt 7 -d % -da -.5 -dt 40000",
+                            in, o1, inPlace ? in : o2, o2);
+            ReferenceLine ref;
+            ref.mode = mode;
+            std::vector<int32_t> x, r1, r2;
+            ref.groups = {
+                {{{65534, -2147483647}}, 8388607, 0, &r1},
+                {{{300, 1073741823}}, 4194303, 0, inPlace ? &x : &r2},
+                {{{7, 2147483647}, {40000, -1073741823}}, 8388607, 0, &r2},
+            };
+            for (uint32_t pass = 0; pass < 130; ++pass) {
+                x = qz::test::random_samples(n, 3000 + pass);
+                r1 = qz::test::random_samples(n, 4000 + pass);
+                r2 = qz::test::random_samples(n, 5000 + pass);
+                c.set(in, x);
+                c.set(o1, r1);
+                c.set(o2, r2);
+                std::vector<int32_t> input = x;
+                ref.run(input);
+                c.run();
+                ASSERT_EQ(c.get(o1), r1) << "mode " << mode << " pass " << pass;
+                ASSERT_EQ(c.get(o2), r2) << "mode " << mode << " pass " << pass;
+                ASSERT_EQ(c.get(in), x) << "mode " << mode << " pass " << pass;
+            }
+        }
+    }
+}
+
 TEST(Deline, ModeAddAccumulatesIntoTheOutput) {
     Chain c(4);
     QZ_Buffer* in = c.buffer();
