@@ -105,21 +105,43 @@ int32_t hold(const int32_t* in, int32_t* out, int32_t n, const QZ_Effect_Dist::P
     return B;
 }
 
-// K != 0: each sample moves the bias by the part the clipper removed.
+// K != 0: each sample moves the bias by the part the clipper removed, so the
+// whole sample, division included, lies on one chain from bias to bias. It is
+// kept short: the excess is chosen straight from the two comparisons, both
+// knee products are formed while its sign is tested, and v - y is taken as e - q.
+template <bool Asymmetric>
 int32_t drift(const int32_t* in, int32_t* out, int32_t n, const QZ_Effect_Dist::Params& p,
               int32_t B) {
-    const int32_t T = p.T, loA = p.loA, loT = p.loT, Lpos = p.Lpos, Lneg = p.Lneg, K = p.K;
+    const int32_t loA = p.loA, loT = p.loT, Lpos = p.Lpos, Lneg = p.Lneg, K = p.K;
+    // The lower clamp never exceeds loA or loT; when loA lies above T the
+    // clamp is loA for every sample, which T = loA also gives. Either way
+    // lo <= T from here on, and the clamp is a choice of three.
+    const int32_t T = std::max(p.T, loA);
     for (int32_t j = 0; j < n; ++j) {
         int32_t v = qz::sub(in[j] >> 1, B) >> 1;
-        int32_t lo = std::max(loA, std::min(B, loT));
-        int32_t c = std::max(std::min(v, T), lo);
-        int32_t e = qz::sub(v, c);
-        int32_t q = knee(pick(e > 0, Lpos, Lneg), e);
-        int32_t y = qz::add(c, q);
-        B = qz::add(B, qz::smulhi(qz::sub(v, y), K));
-        out[j] = quadruple(y);
+        int32_t lo = Asymmetric ? std::max(loA, std::min(B, loT)) : loA;
+        bool above = v > T, below = v < lo;
+        int32_t e = above ? qz::sub(v, T) : below ? qz::sub(v, lo) : 0;
+        int32_t c = above ? T : below ? lo : v;
+        bool rising = e > 0;
+        int64_t P = rising ? int64_t(Lpos) * e : int64_t(Lneg) * e;
+        int32_t d = rising ? qz::add(Lpos, e) : qz::sub(Lneg, e);
+        int32_t q;
+        if (d == 0 || d == -1) [[unlikely]] {
+            q = qz::div_sat(P, d);
+        } else {
+            int64_t q64 = P / d;
+            q = q64 == int32_t(q64) ? int32_t(q64) : qz::div_sat(P, d);
+        }
+        B = qz::add(B, qz::smulhi(qz::sub(e, q), K));
+        out[j] = quadruple(qz::add(c, q));
     }
     return B;
+}
+
+int32_t drift_any(const int32_t* in, int32_t* out, int32_t n, const QZ_Effect_Dist::Params& p,
+                  int32_t B) {
+    return p.asymmetric ? drift<true>(in, out, n, p, B) : drift<false>(in, out, n, p, B);
 }
 
 int32_t bias_rate(float k, int32_t fs) {
@@ -128,7 +150,7 @@ int32_t bias_rate(float k, int32_t fs) {
 
 } // namespace
 
-const std::array<QZ_Effect_Dist::Kernel, 2> QZ_Effect_Dist::kernels = {&hold, &drift};
+const std::array<QZ_Effect_Dist::Kernel, 2> QZ_Effect_Dist::kernels = {&hold, &drift_any};
 
 QZ_Effect_Dist::Params QZ_Effect_Dist::params(int32_t T, int32_t H, int32_t flags, int32_t K) {
     int32_t F = int32_t(uint32_t(H) << 2);
@@ -137,7 +159,8 @@ QZ_Effect_Dist::Params QZ_Effect_Dist::params(int32_t T, int32_t H, int32_t flag
     p.Lpos = F >> kneeShift;
     p.Lneg = qz::sub(F, F >> kneeShift);
     p.K = K;
-    if (flags & 1) {
+    p.asymmetric = flags & 1;
+    if (p.asymmetric) {
         // negative half clipped at the bias, with a knee an eighth as wide
         p.Lneg >>= 3;
         p.loA = qz::sub(qz::neg(T), H);

@@ -36,6 +36,7 @@ public:
         int32_t Lpos;   // knee width above the clamp
         int32_t Lneg;   // knee width below it
         int32_t K;
+        bool asymmetric;
     };
     static Params params(int32_t T, int32_t H, int32_t flags, int32_t K);
 
