@@ -24,18 +24,14 @@ inline int32_t magnitude(int32_t e) {
 }
 
 // Knee term L*e / (L + |e|): 64-bit product, wrapping 32-bit divisor, quotient
-// truncated and saturated; 0 where the divisor is 0 (the limit when L and e
-// are both 0).
+// truncated and saturated (qz::div_sat); 0 where the divisor is 0, the limit
+// when L and e are both 0.
+//
+// Here by double division, which pipelines where the integer one does not. A
+// dividend below 2^53 is exact in a double, and its rounded quotient then stays
+// within 1/|d| of the true one, never reaching the next integer: truncating it
+// gives the integer quotient. Larger dividends take the integer way.
 inline int32_t knee(int32_t L, int32_t e) {
-    int32_t d = qz::add(L, magnitude(e));
-    return qz::div_sat(int64_t(L) * e, d);
-}
-
-// The same term by double division, which pipelines where the integer one does
-// not. A dividend below 2^53 is exact in a double, and its rounded quotient
-// then stays within 1/|d| of the true one, never reaching the next integer:
-// truncating it gives the integer quotient. Larger dividends take the integer way.
-inline int32_t knee_fast(int32_t L, int32_t e) {
     int32_t d = qz::add(L, magnitude(e));
     int32_t Lz = d == 0 ? 0 : L;
     double p = double(Lz) * double(e);
@@ -51,7 +47,7 @@ inline int32_t hold_one(int32_t x, int32_t B, int32_t T, int32_t lo, int32_t Lpo
     int32_t v = qz::sub(x >> 1, B) >> 1;
     int32_t c = std::max(std::min(v, T), lo);
     int32_t e = qz::sub(v, c);
-    return quadruple(qz::add(c, knee_fast(pick(e > 0, Lpos, Lneg), e)));
+    return quadruple(qz::add(c, knee(pick(e > 0, Lpos, Lneg), e)));
 }
 
 // K = 0: the bias never moves, so no sample depends on the one before.
