@@ -41,8 +41,9 @@ struct Rig {
         // side at random; or a full-scale 440 Hz sine, clipped on its crests
         std::mt19937 g(7);
         for (int32_t j = 0; j < BLOCK; ++j)
-            in->data[j] = sine ? int32_t(2147483647.0 * std::sin(j * 2 * 3.141592653589793 * 440 / 44100))
-                               : int32_t(g());
+            in->data[j] =
+                sine ? int32_t(2147483647.0 * std::sin(j * 2 * 3.141592653589793 * 440 / 44100))
+                     : int32_t(g());
     }
     ~Rig() {
         QZ_command(text("%o -delete"), block);

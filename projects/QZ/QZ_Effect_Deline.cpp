@@ -18,8 +18,12 @@ template <class F> inline void stretches(int32_t* mem, uint16_t from, int32_t c,
     if (k < c) f(k, c, mem + from + Deline::MEMORY);
 }
 
-inline int32_t term(int32_t m, int32_t a) { return qz::asr(int64_t(m) * a, 31); }
-inline int32_t scale(int32_t s, int32_t g) { return qz::asr(int64_t(s) * g, 23); }
+inline int32_t term(int32_t m, int32_t a) {
+    return qz::asr(int64_t(m) * a, 31);
+}
+inline int32_t scale(int32_t s, int32_t g) {
+    return qz::asr(int64_t(s) * g, 23);
+}
 
 // The table walked a chunk at a time. Within a chunk no tap reads a sample
 // written in the same chunk (the chunk is at most the shortest D + 1), and no
@@ -29,8 +33,7 @@ inline int32_t scale(int32_t s, int32_t g) { return qz::asr(int64_t(s) * g, 23);
 // memory takes the input as it stands.
 template <int M> struct Walk {
     static uint16_t run(const int32_t* in, int32_t n, const int32_t* table, int32_t used,
-                        int32_t* const* outs, int32_t* mem, uint16_t p, int32_t step,
-                        bool direct) {
+                        int32_t* const* outs, int32_t* mem, uint16_t p, int32_t step, bool direct) {
         int32_t w[Deline::CHUNK];
         int32_t s[Deline::CHUNK];
         const int32_t* end = table + used;
@@ -44,7 +47,8 @@ template <int M> struct Walk {
             }
             for (const int32_t* t = table; t < end;) {
                 const int32_t* taps = t;
-                while (*t != -1) t += 2;
+                while (*t != -1)
+                    t += 2;
                 const int32_t ga = t[1], slot = t[2], gf = t[3];
                 int32_t* o = slot ? outs[slot - 1] : nullptr;
                 if (o) o += n0;
@@ -67,19 +71,23 @@ template <int M> struct Walk {
                     stretches(mem, uint16_t(p + d[0] + 1), c,
                               [&](int32_t j0, int32_t j1, const int32_t* m) {
                                   if (first)
-                                      for (int32_t j = j0; j < j1; ++j) s[j] = term(m[-j], a);
+                                      for (int32_t j = j0; j < j1; ++j)
+                                          s[j] = term(m[-j], a);
                                   else
                                       for (int32_t j = j0; j < j1; ++j)
                                           s[j] = qz::add(s[j], term(m[-j], a));
                               });
                 }
                 if (o)
-                    for (int32_t j = 0; j < c; ++j) o[j] = qz::combine<M>(o[j], scale(s[j], ga));
+                    for (int32_t j = 0; j < c; ++j)
+                        o[j] = qz::combine<M>(o[j], scale(s[j], ga));
                 if (gf != 0)
-                    for (int32_t j = 0; j < c; ++j) w[j] = qz::add(w[j], scale(s[j], gf));
+                    for (int32_t j = 0; j < c; ++j)
+                        w[j] = qz::add(w[j], scale(s[j], gf));
             }
             stretches(mem, p, c, [&](int32_t j0, int32_t j1, int32_t* m) {
-                for (int32_t j = j0; j < j1; ++j) m[-j] = src[j];
+                for (int32_t j = j0; j < j1; ++j)
+                    m[-j] = src[j];
             });
             p = uint16_t(p - c);
         }
@@ -132,8 +140,9 @@ void QZ_Effect_Deline::freeTaps(Group* g) {
 }
 
 int32_t QZ_Effect_Deline::delay(const Tap& t, int32_t fs) {
-    int32_t D = t.inSamples ? qz::trunc32(t.dt)
-                            : qz::trunc32(static_cast<long double>(fs) * static_cast<long double>(t.dt));
+    int32_t D = t.inSamples
+                    ? qz::trunc32(t.dt)
+                    : qz::trunc32(static_cast<long double>(fs) * static_cast<long double>(t.dt));
     return std::clamp(D, 0, MAX_DELAY);
 }
 
@@ -180,8 +189,8 @@ void QZ_Effect_Deline::process() {
         outSamples[s] = d ? d + (len - n) : nullptr;
         if (d && b == i) direct = false;
     }
-    position = kernels[size_t(m)](in, n, table, built, outSamples, memory, position, shortest,
-                                  direct);
+    position =
+        kernels[size_t(m)](in, n, table, built, outSamples, memory, position, shortest, direct);
 }
 
 void QZ_Effect_Deline::reset() {
@@ -221,7 +230,9 @@ QZ_value QZ_Effect_Deline::m_go(QZ_Effect_Deline* e, QZ_value v) {
 
 namespace {
 // value * (2^23 - 1), truncated: the group gains' format.
-int32_t gain(const QZ_value& v) { return qz::trunc32(qz::as_number(v) * 8388607.0); }
+int32_t gain(const QZ_value& v) {
+    return qz::trunc32(qz::as_number(v) * 8388607.0);
+}
 } // namespace
 
 QZ_value QZ_Effect_Deline::m_ga(QZ_Effect_Deline* e, QZ_value v) {

@@ -11,7 +11,9 @@
 
 namespace {
 
-inline int32_t quadruple(int32_t y) { return int32_t(uint32_t(y) << 2); }
+inline int32_t quadruple(int32_t y) {
+    return int32_t(uint32_t(y) << 2);
+}
 
 // Branch-free choices: the sign of a clipped sample is as random as the signal.
 inline int32_t pick(bool c, int32_t a, int32_t b) {
@@ -78,15 +80,16 @@ int32_t hold(const int32_t* in, int32_t* out, int32_t n, const QZ_Effect_Dist::P
         __m128i s = _mm_srai_epi32(e, 31);
         __m128i d = _mm_add_epi32(L, _mm_sub_epi32(_mm_xor_si128(e, s), s));
         __m128i z = _mm_cmpeq_epi32(d, zero);
-        L = _mm_andnot_si128(z, L);                  // zero divisor: term 0
-        d = _mm_or_si128(d, _mm_and_si128(z, one));  // ... over 1
+        L = _mm_andnot_si128(z, L);                 // zero divisor: term 0
+        d = _mm_or_si128(d, _mm_and_si128(z, one)); // ... over 1
         __m128d p0 = _mm_mul_pd(_mm_cvtepi32_pd(L), _mm_cvtepi32_pd(e));
         __m128d p1 = _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(L, 0xEE)),
                                 _mm_cvtepi32_pd(_mm_shuffle_epi32(e, 0xEE)));
         __m128d large = _mm_or_pd(_mm_cmpge_pd(_mm_and_pd(p0, unsign), limit),
                                   _mm_cmpge_pd(_mm_and_pd(p1, unsign), limit));
         if (_mm_movemask_pd(large)) [[unlikely]] {
-            for (int32_t k = j; k < j + 4; ++k) out[k] = hold_one(in[k], B, T, lo, Lpos, Lneg);
+            for (int32_t k = j; k < j + 4; ++k)
+                out[k] = hold_one(in[k], B, T, lo, Lpos, Lneg);
             continue;
         }
         __m128d q0 = _mm_div_pd(p0, _mm_cvtepi32_pd(d));
@@ -94,10 +97,12 @@ int32_t hold(const int32_t* in, int32_t* out, int32_t n, const QZ_Effect_Dist::P
         q0 = _mm_min_pd(_mm_max_pd(q0, lowest), highest);
         q1 = _mm_min_pd(_mm_max_pd(q1, lowest), highest);
         __m128i q = _mm_unpacklo_epi64(_mm_cvttpd_epi32(q0), _mm_cvttpd_epi32(q1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), _mm_slli_epi32(_mm_add_epi32(c, q), 2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j),
+                         _mm_slli_epi32(_mm_add_epi32(c, q), 2));
     }
 #endif
-    for (; j < n; ++j) out[j] = hold_one(in[j], B, T, lo, Lpos, Lneg);
+    for (; j < n; ++j)
+        out[j] = hold_one(in[j], B, T, lo, Lpos, Lneg);
     return B;
 }
 
@@ -191,9 +196,13 @@ void QZ_Effect_Dist::clockChanged() {
     if (clock != 0) rate = bias_rate(k, clock);
 }
 
-QZ_value QZ_Effect_Dist::m_i(QZ_Effect_Dist* e, QZ_value v) { return qz::handle_option(e->i, v); }
+QZ_value QZ_Effect_Dist::m_i(QZ_Effect_Dist* e, QZ_value v) {
+    return qz::handle_option(e->i, v);
+}
 
-QZ_value QZ_Effect_Dist::m_o(QZ_Effect_Dist* e, QZ_value v) { return qz::handle_option(e->o, v); }
+QZ_value QZ_Effect_Dist::m_o(QZ_Effect_Dist* e, QZ_value v) {
+    return qz::handle_option(e->o, v);
+}
 
 QZ_value QZ_Effect_Dist::m_d(QZ_Effect_Dist* e, QZ_value v) {
     if (v.present()) {
@@ -225,12 +234,8 @@ QZ_value QZ_Effect_Dist::m_l(QZ_Effect_Dist* e, QZ_value v) {
 }
 
 constinit const QZ_Entry QZ_Effect_Dist::cls[] = {
-    qz::creates<QZ_Effect_Dist>(),
-    qz::option<&QZ_Effect_Dist::m_i>("i"),
-    qz::option<&QZ_Effect_Dist::m_o>("o"),
-    qz::option<&QZ_Effect_Dist::m_d>("d"),
-    qz::option<&QZ_Effect_Dist::m_s>("s"),
-    qz::option<&QZ_Effect_Dist::m_k>("k"),
-    qz::option<&QZ_Effect_Dist::m_l>("l"),
-    qz::parent(QZ_Effect::cls),
+    qz::creates<QZ_Effect_Dist>(),         qz::option<&QZ_Effect_Dist::m_i>("i"),
+    qz::option<&QZ_Effect_Dist::m_o>("o"), qz::option<&QZ_Effect_Dist::m_d>("d"),
+    qz::option<&QZ_Effect_Dist::m_s>("s"), qz::option<&QZ_Effect_Dist::m_k>("k"),
+    qz::option<&QZ_Effect_Dist::m_l>("l"), qz::parent(QZ_Effect::cls),
 };

@@ -9,7 +9,9 @@ using qz::test::cmd;
 
 namespace {
 
-int32_t wrap(int64_t v) { return int32_t(uint32_t(uint64_t(v))); }
+int32_t wrap(int64_t v) {
+    return int32_t(uint32_t(uint64_t(v)));
+}
 
 // The clipper written out plainly in 64-bit arithmetic, one sample at a time.
 struct Reference {
@@ -134,7 +136,8 @@ TEST(Dist, LinearRegionPassesInputMinusTwiceTheBias) {
         d->bias = bias;
         std::mt19937 g(uint32_t(bias) + 1);
         std::vector<int32_t> x(n);
-        for (auto& s : x) s = int32_t(int64_t(g() % uint32_t(2 * limit - 8)) - limit + 4 + 2 * bias);
+        for (auto& s : x)
+            s = int32_t(int64_t(g() % uint32_t(2 * limit - 8)) - limit + 4 + 2 * bias);
         x[0] = int32_t(limit - 4 + 2 * bias); // the edges of the linear region
         x[1] = int32_t(-limit + 4 + 2 * bias);
         c.set(in, x);
@@ -183,7 +186,8 @@ TEST(Dist, AsymmetricFlagHoldsTheNegativeHalfNearTheBias) {
     QZ_Buffer* sym = c.buffer();
     QZ_Buffer* asym = c.buffer();
     c.block<QZ_Effect_Dist>("QZ_Effect_Dist -k 0 -i %o -o %o -clock 44100", in, sym);
-    auto* d = c.block<QZ_Effect_Dist>("QZ_Effect_Dist -k 0 -l 1 -i %o -o %o -clock 44100", in, asym);
+    auto* d =
+        c.block<QZ_Effect_Dist>("QZ_Effect_Dist -k 0 -l 1 -i %o -o %o -clock 44100", in, asym);
     auto x = qz::test::random_samples(n, 17);
     c.set(in, x);
     c.run();
@@ -220,13 +224,13 @@ TEST(Dist, KernelsMatchReferenceOverSettingsAndExtremes) {
         int32_t T, H, flags, K;
     };
     std::vector<Setting> settings = {
-        {8388608, 4194304, 0, 0},              // defaults
-        {132875550, 671089, 0, 0},             // the sustainer's limiter
-        {268435456, 134217728, 0, 0},          // d 1: dividends past 2^53
-        {1073741823, 536870912, 0, 0},         // knee width wraps negative
-        {0, 0, 0, 0},                          // level 0: 0 / 0 on the clamp
-        {1, 1, 1, 0},                          // narrow knee 0 below the bias
-        {-5000, 100000, 1, 0},                 // lower clamp above the upper
+        {8388608, 4194304, 0, 0},      // defaults
+        {132875550, 671089, 0, 0},     // the sustainer's limiter
+        {268435456, 134217728, 0, 0},  // d 1: dividends past 2^53
+        {1073741823, 536870912, 0, 0}, // knee width wraps negative
+        {0, 0, 0, 0},                  // level 0: 0 / 0 on the clamp
+        {1, 1, 1, 0},                  // narrow knee 0 below the bias
+        {-5000, 100000, 1, 0},         // lower clamp above the upper
         {INT32_MIN, INT32_MAX, 1, 0},
         {INT32_MAX, INT32_MIN, 0, 0},
         {8388608, 4194304, 1, 2337397},
@@ -272,7 +276,8 @@ TEST(Dist, KneeDividendsBeyond2To53StayExact) {
         EXPECT_EQ(out[1], 4 * (T + m)) << variant;
         EXPECT_EQ(out[2], -4 * (T + m)) << variant;
         Reference ref{T, m, 0, 0, 0};
-        for (size_t j = 0; j < in.size(); ++j) EXPECT_EQ(out[j], ref.step(in[j])) << j;
+        for (size_t j = 0; j < in.size(); ++j)
+            EXPECT_EQ(out[j], ref.step(in[j])) << j;
     }
 }
 
@@ -283,7 +288,9 @@ TEST(Dist, BlockMatchesReferenceInPlaceAndBeyond32768Samples) {
             QZ_Buffer* b = c.buffer();
             std::string k = rate ? ".05" : "0";
             auto* d = c.block<QZ_Effect_Dist>("QZ_Effect_Dist -i %o -o %o -s .2 -d .7 -l 1 "
-                                              "-clock 48000 -k " + k, b, b);
+                                              "-clock 48000 -k " +
+                                                  k,
+                                              b, b);
             ASSERT_EQ(d->rate != 0, rate == 1);
             Reference ref = reference_of(d);
             for (uint32_t pass = 0; pass < 2; ++pass) {
