@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 using Deline = QZ_Effect_Deline;
@@ -86,7 +90,15 @@ template <int M> struct Walk {
                         w[j] = qz::add(w[j], scale(s[j], gf));
             }
             stretches(mem, p, c, [&](int32_t j0, int32_t j1, int32_t* m) {
-                for (int32_t j = j0; j < j1; ++j)
+                int32_t j = j0;
+#if defined(__SSE2__)
+                for (; j + 4 <= j1; j += 4) {
+                    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + j));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(m - j - 3),
+                                     _mm_shuffle_epi32(v, 0x1B));
+                }
+#endif
+                for (; j < j1; ++j)
                     m[-j] = src[j];
             });
             p = uint16_t(p - c);
