@@ -108,8 +108,10 @@ int32_t hold(const int32_t* in, int32_t* out, int32_t n, const QZ_Effect_Dist::P
 
 // K != 0: each sample moves the bias by the part the clipper removed, so the
 // whole sample, division included, lies on one chain from bias to bias. It is
-// kept short: the excess is chosen straight from the two comparisons, both
-// knee products are formed while its sign is tested, and v - y is taken as e - q.
+// kept short: the excess is chosen straight from the two comparisons and
+// v - y is taken as e - q. The choices are left as branches: predicted, they
+// leave the chain, and even on noise that beats conditional moves on it.
+// (The samples of a fixed bias are independent, and there the clamps are masks.)
 template <bool Asymmetric>
 int32_t drift(const int32_t* in, int32_t* out, int32_t n, const QZ_Effect_Dist::Params& p,
               int32_t B) {
