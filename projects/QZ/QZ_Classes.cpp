@@ -2,6 +2,8 @@
 #include "QZ_Effect.h"
 #include "QZ_Effect_Ampdet.h"
 #include "QZ_Effect_Bapass.h"
+#include "QZ_Effect_Deline.h"
+#include "QZ_Effect_Dist.h"
 #include "QZ_Effect_Hipass.h"
 #include "QZ_Effect_Lopass.h"
 #include "QZ_Effect_Zero.h"
@@ -20,6 +22,8 @@ constinit const QZ_Class __QZ[] = {
     {"QZ_Effect_Lopass", QZ_Effect_Lopass::cls},
     {"QZ_Effect_Bapass", QZ_Effect_Bapass::cls},
     {"QZ_Effect_Ampdet", QZ_Effect_Ampdet::cls},
+    {"QZ_Effect_Dist", QZ_Effect_Dist::cls},
+    {"QZ_Effect_Deline", QZ_Effect_Deline::cls},
     {nullptr, nullptr},
 };
 }

@@ -34,4 +34,12 @@ template <class I, class F> inline I trunc_sat(F x) {
 template <class F> inline int32_t trunc32(F x) { return trunc_sat<int32_t>(x); }
 template <class F> inline uint32_t truncu32(F x) { return trunc_sat<uint32_t>(x); }
 
+// p / d truncated toward zero and saturated to 32 bits; 0 for a zero divisor.
+// Never traps: no division by zero, no INT64_MIN / -1.
+inline int32_t div_sat(int64_t p, int32_t d) {
+    if (d == 0) return 0;
+    int64_t q = d == -1 ? (p == INT64_MIN ? INT64_MAX : -p) : p / d;
+    return q < INT32_MIN ? INT32_MIN : q > INT32_MAX ? INT32_MAX : int32_t(q);
+}
+
 } // namespace qz

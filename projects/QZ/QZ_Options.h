@@ -20,5 +20,9 @@ inline float as_real(const QZ_value& v) {
 inline int32_t as_whole(const QZ_value& v) {
     return v.type == QZ_value::FLOAT ? trunc32(v.asFloat()) : v.asInt();
 }
+// The value as a double: a float widened, an integer kept whole.
+inline double as_number(const QZ_value& v) {
+    return v.type == QZ_value::FLOAT ? double(v.asFloat()) : double(v.asInt());
+}
 
 } // namespace qz

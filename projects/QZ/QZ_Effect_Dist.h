@@ -1,0 +1,56 @@
+#pragma once
+#include "QZ_Effect.h"
+
+#include <array>
+
+// Soft-knee clipper with an adaptive bias. Works at a quarter of the sample
+// scale and writes y * 4; always stores into o, whatever the mode.
+class QZ_Effect_Dist : public QZ_Effect {
+public:
+    QZ_Buffer* i = nullptr;
+    QZ_Buffer* o = nullptr;
+    int32_t bias = 0;                    // B, internal units, carried across blocks
+    qz::Shared<int32_t> rate{0x4000000}; // K, 32 fraction bits
+    float k = 0.0f;                      // bias rate setting, normalised to 48 kHz
+    int32_t level = 0x1000000;           // D = d * 2^29
+    qz::Shared<int32_t> half{0};         // H, the knee half-width
+    qz::Shared<int32_t> threshold{0};    // T
+    static constexpr int kneeShift = 1;  // no option changes it
+    qz::Shared<int32_t> l{0};            // flags; bit 0: asymmetric
+    double s = 0.5;                      // softness
+
+    QZ_Effect_Dist() { derive(); }
+
+    void process() override;
+    void clockChanged() override;
+    void reset() override { bias = 0; }
+
+    // T and H from the level and softness.
+    void derive();
+
+    // What a kernel needs besides the samples, fixed for one pass.
+    struct Params {
+        int32_t T;   // upper clamp
+        int32_t loA; // lower clamp = max(loA, min(B, loT))
+        int32_t loT;
+        int32_t Lpos; // knee width above the clamp
+        int32_t Lneg; // knee width below it
+        int32_t K;
+        bool asymmetric;
+    };
+    static Params params(int32_t T, int32_t H, int32_t flags, int32_t K);
+
+    // One block; answers the bias. in and out may be the same array.
+    using Kernel = int32_t (*)(const int32_t* in, int32_t* out, int32_t n, const Params& p,
+                               int32_t B);
+    // [0] for K = 0 (every sample independent), [1] otherwise.
+    static const std::array<Kernel, 2> kernels;
+
+    static QZ_value m_i(QZ_Effect_Dist* e, QZ_value v);
+    static QZ_value m_o(QZ_Effect_Dist* e, QZ_value v);
+    static QZ_value m_d(QZ_Effect_Dist* e, QZ_value v);
+    static QZ_value m_s(QZ_Effect_Dist* e, QZ_value v);
+    static QZ_value m_k(QZ_Effect_Dist* e, QZ_value v);
+    static QZ_value m_l(QZ_Effect_Dist* e, QZ_value v);
+    static const QZ_Entry cls[];
+};
