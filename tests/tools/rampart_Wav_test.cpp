@@ -241,6 +241,9 @@ std::vector<Bad> bad_headers() {
             .u16(22).u16(16).u32(0).raw(odd_guid, 16).id("data").u32(0),
         "unknown extensible sub-format");
     add("HugeChunk", riff().id("LIST").u32(0xFFFFFFF0).zeros(8), "no fmt chunk");
+    // The pad byte of the largest odd size must not wrap the skip to 0.
+    add("LargestOddChunk", riff().id("LIST").u32(0xFFFFFFFF).fmt(1, 1, 8000, 2, 16).id("data").u32(0),
+        "no fmt chunk");
     return v;
 }
 

@@ -14,7 +14,8 @@ namespace rampart {
 size_t AudioReader::read(float* out, size_t frames) {
     // A bounded scratch: callers may ask for large blocks.
     constexpr size_t kChunk = 4096;
-    std::vector<double> scratch(std::min(frames, kChunk) * static_cast<size_t>(channels_));
+    std::vector<double>& scratch = scratch_;
+    scratch.resize(std::min(frames, kChunk) * static_cast<size_t>(channels_));
     size_t done = 0;
     while (done < frames) {
         size_t want = std::min(frames - done, kChunk);

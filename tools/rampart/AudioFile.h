@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace rampart {
 
@@ -29,6 +30,9 @@ protected:
     int channels_ = 0;
     int64_t frames_ = 0;
     std::string name_;
+
+private:
+    std::vector<double> scratch_;
 };
 
 class AudioWriter {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace rampart {
 
@@ -205,7 +206,7 @@ public:
         std::fflush(err_);
     }
     void finish() {
-        if (on_ && last_ >= 0) std::fputs("\r\033[K", err_);
+        if (on_ && last_ >= 0) std::fprintf(err_, "\r%50s\r", "");
     }
 
 private:
@@ -344,6 +345,9 @@ int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "rampart: %s\n(see rampart %s%s--help)\n", e.what(),
                      known ? command.c_str() : "", known ? " " : "");
         return 2;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(err, "rampart: out of memory (a smaller --block may help)\n");
+        return command == "compare" ? 2 : 1;
     } catch (const std::exception& e) {
         std::fprintf(err, "rampart: %s\n", e.what());
         return command == "compare" ? 2 : 1;

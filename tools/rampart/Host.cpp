@@ -66,6 +66,16 @@ int Plugin::find_parameter(const std::string& name) {
     return -1;
 }
 
+void Plugin::set_parameter(int32_t index, float x) {
+    if (!effect_->setParameter) throw Error(path() + " has no setParameter routine");
+    effect_->setParameter(effect_, index, x);
+}
+
+float Plugin::get_parameter(int32_t index) {
+    if (!effect_->getParameter) throw Error(path() + " has no getParameter routine");
+    return effect_->getParameter(effect_, index);
+}
+
 void Plugin::close() {
     if (closed_) return;
     closed_ = true;
@@ -102,7 +112,10 @@ RenderStats render(Plugin& plugin, AudioReader& in, OutputSink& out, const Rende
 
     const size_t block = static_cast<size_t>(settings.block);
     const size_t channels = static_cast<size_t>(in.channels());
-    std::vector<float> file(block * channels);
+    // The file is read a slice at a time: wide files and large blocks must
+    // not multiply into one huge buffer.
+    const size_t slice = std::min<size_t>(block, 4096);
+    std::vector<float> file(slice * channels);
     std::vector<std::vector<float>> ins(static_cast<size_t>(fx.numInputs), std::vector<float>(block));
     std::vector<std::vector<float>> outs(static_cast<size_t>(fx.numOutputs),
                                          std::vector<float>(block));
@@ -117,16 +130,15 @@ RenderStats render(Plugin& plugin, AudioReader& in, OutputSink& out, const Rende
     for (;;) {
         size_t n = 0;
         while (n < block) {
-            size_t got = in.read(file.data() + n * channels, block - n);
+            size_t got = in.read(file.data(), std::min(slice, block - n));
             if (got == 0) break;
+            if (!ins.empty())
+                for (size_t i = 0; i < got; ++i) ins[0][n + i] = file[i * channels];
             n += got;
         }
         if (n == 0) break;
-        if (!ins.empty()) {
-            for (size_t i = 0; i < n; ++i) ins[0][i] = file[i * channels];
-            // The plug-in may have written into its inputs.
-            for (size_t c = 1; c < ins.size(); ++c) std::fill_n(ins[c].begin(), n, 0.0f);
-        }
+        // The plug-in may have written into its inputs.
+        for (size_t c = 1; c < ins.size(); ++c) std::fill_n(ins[c].begin(), n, 0.0f);
         for (auto& o : outs) std::fill_n(o.begin(), n, 0.0f);
         fx.processReplacing(&fx, in_array, out_ptrs.data(), static_cast<int32_t>(n));
         out.write(outs[0].data(), outs.size() > 1 ? outs[1].data() : nullptr, n);

@@ -40,8 +40,9 @@ public:
     std::string text(int32_t opcode, int32_t index = 0);
     // Index of the parameter with that name (effGetParamName, any case), or -1.
     int find_parameter(const std::string& name);
-    void set_parameter(int32_t index, float x) { effect_->setParameter(effect_, index, x); }
-    float get_parameter(int32_t index) { return effect_->getParameter(effect_, index); }
+    // Throw Error when the record lacks the routine.
+    void set_parameter(int32_t index, float x);
+    float get_parameter(int32_t index);
     // effClose through the dispatcher; the record is gone afterwards.
     void close();
 

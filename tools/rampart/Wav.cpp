@@ -136,7 +136,8 @@ WavReader::WavReader(std::unique_ptr<ByteSource> source, const std::string& name
             if (source_->read(fmt, take) < take) fail("fmt chunk cut short");
             parse_fmt(fmt, take);
             have_fmt = true;
-            if (!source_->skip(size - take + (size & 1))) fail("no data chunk");
+            if (!source_->skip(static_cast<uint64_t>(size) - take + (size & 1)))
+                fail("no data chunk");
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (!have_fmt) fail("data chunk before the fmt chunk");
             int64_t frames = size / static_cast<uint32_t>(block_align_);
@@ -147,7 +148,7 @@ WavReader::WavReader(std::unique_ptr<ByteSource> source, const std::string& name
             }
             frames_ = left_ = frames;
             return;
-        } else if (!source_->skip(size + (size & 1))) {
+        } else if (!source_->skip(static_cast<uint64_t>(size) + (size & 1))) {
             fail(have_fmt ? "no data chunk" : "no fmt chunk");
         }
     }
