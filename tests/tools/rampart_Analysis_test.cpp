@@ -131,7 +131,8 @@ TEST(TestSignal, IsLoudNotesThenAQuietTail) {
     };
     EXPECT_LT(peak(0, 2.5), 0.0);  // never clips
     EXPECT_GT(peak(0, 2.5), -6.0); // the notes are loud
-    for (double t : {0.0, 0.35, 0.7, 1.05, 1.4}) EXPECT_GT(peak(t, t + 0.05), -12.0) << t;
+    for (double t : {0.0, 0.35, 0.7, 1.05, 1.4})
+        EXPECT_GT(peak(t, t + 0.05), -12.0) << t;
     // The tail falls steadily and stays well below the notes.
     double t3 = peak(3, 3.5), t5 = peak(5, 5.5);
     EXPECT_LT(t3, -30.0);

@@ -26,7 +26,8 @@ TEST(NativeAudioFiles, FlacHolds24BitSamplesExactly) {
     EXPECT_EQ(a.channels, 2);
     ASSERT_EQ(a.samples.size(), in.size());
     EXPECT_EQ(a.samples[0], 8388607.0f / 8388608.0f);
-    for (size_t i = 1; i < in.size(); ++i) ASSERT_EQ(a.samples[i], in[i]) << "sample " << i;
+    for (size_t i = 1; i < in.size(); ++i)
+        ASSERT_EQ(a.samples[i], in[i]) << "sample " << i;
 }
 
 TEST(NativeAudioFiles, RefusesWhatNoReaderKnows) {

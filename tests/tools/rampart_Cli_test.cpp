@@ -55,20 +55,19 @@ TEST(ParameterMapping, RefusesValuesOutsideTheRanges) {
 }
 
 TEST(RenderCommandLine, TakesOptionsInBothFormsAndSetsParametersInPluginOrder) {
-    RenderOptions o = render_of({"--level=-6", "in.wav", "--sustain", "-24", "out.flac",
-                                 "--tone", "225", "--state", "OFF", "--block", "100",
-                                 "--plugin", "p.so", "--channels", "2"});
+    RenderOptions o =
+        render_of({"--level=-6", "in.wav", "--sustain", "-24", "out.flac", "--tone", "225",
+                   "--state", "OFF", "--block", "100", "--plugin", "p.so", "--channels", "2"});
     EXPECT_EQ(o.in, "in.wav");
     EXPECT_EQ(o.out, "out.flac");
     EXPECT_EQ(o.plugin, "p.so");
     EXPECT_EQ(o.settings.block, 100);
     EXPECT_EQ(o.channels, ChannelMode::Two);
     using P = std::pair<std::string, float>;
-    EXPECT_EQ(o.settings.parameters,
-              (std::vector<P>{{"State", 0.0f},
-                              {"Sustain", static_cast<float>(24.0 / 45.0)},
-                              {"Freq", 0.5f},
-                              {"Level", static_cast<float>(39.0 / 42.0)}}));
+    EXPECT_EQ(o.settings.parameters, (std::vector<P>{{"State", 0.0f},
+                                                     {"Sustain", static_cast<float>(24.0 / 45.0)},
+                                                     {"Freq", 0.5f},
+                                                     {"Level", static_cast<float>(39.0 / 42.0)}}));
 }
 
 TEST(RenderCommandLine, DefaultsToBlocksOf512AndNoParameters) {
@@ -77,7 +76,8 @@ TEST(RenderCommandLine, DefaultsToBlocksOf512AndNoParameters) {
     EXPECT_TRUE(o.settings.parameters.empty());
     EXPECT_TRUE(o.plugin.empty());
     EXPECT_EQ(o.channels, ChannelMode::Auto);
-    EXPECT_EQ(render_of({"a.wav", "b.wav", "--state", "on"}).settings.parameters.at(0).second, 1.0f);
+    EXPECT_EQ(render_of({"a.wav", "b.wav", "--state", "on"}).settings.parameters.at(0).second,
+              1.0f);
 }
 
 TEST(RenderCommandLine, TakesBlocksFromOneTo1048576) {
@@ -85,8 +85,8 @@ TEST(RenderCommandLine, TakesBlocksFromOneTo1048576) {
     EXPECT_EQ(render_of({"a", "b", "--block", "1048576"}).settings.block, 1048576);
     for (const char* bad : {"0", "1048577", "-1", "12x", "", "1.5", "99999999999999999999"}) {
         std::string m = usage_error([&] { render_of({"a", "b", "--block", bad}); });
-        EXPECT_EQ(m, std::string("--block must be a whole number from 1 to 1048576 (got '") +
-                         bad + "')");
+        EXPECT_EQ(m, std::string("--block must be a whole number from 1 to 1048576 (got '") + bad +
+                         "')");
     }
 }
 
@@ -135,31 +135,43 @@ TEST(OtherCommandLines, CheckTheirArguments) {
     EXPECT_EQ(s.seconds, 2.5);
     EXPECT_EQ(s.rate, 48000);
     EXPECT_EQ(parse_synth({"x.wav"}, help).seconds, 6.0);
-    EXPECT_TRUE(contains(usage_error([&] { parse_synth({"x.wav", "--seconds", "0"}, help); }),
+    EXPECT_TRUE(contains(usage_error([&] {
+                             parse_synth({"x.wav", "--seconds", "0"}, help);
+                         }),
                          "--seconds must be more than 0"));
-    EXPECT_TRUE(contains(usage_error([&] { parse_synth({"x.wav", "--rate", "100"}, help); }),
+    EXPECT_TRUE(contains(usage_error([&] {
+                             parse_synth({"x.wav", "--rate", "100"}, help);
+                         }),
                          "--rate must be a whole number from 8000 to 768000"));
     EXPECT_EQ(usage_error([&] { parse_synth({}, help); }), "synth needs OUT");
 
     CompareOptions c = parse_compare({"a", "b"}, help);
     EXPECT_EQ(c.a + c.b, "ab");
     EXPECT_EQ(usage_error([&] { parse_compare({"a"}, help); }), "compare needs two files, A and B");
-    EXPECT_EQ(usage_error([&] { parse_compare({"a", "b", "--x", "1"}, help); }),
+    EXPECT_EQ(usage_error([&] {
+                  parse_compare({"a", "b", "--x", "1"}, help);
+              }),
               "unknown option --x for compare");
 
     LevelsOptions l = parse_levels({"f.wav", "--from", "1.5", "--to=3"}, help);
     EXPECT_EQ(l.from, 1.5);
     EXPECT_EQ(*l.to, 3.0);
     EXPECT_FALSE(parse_levels({"f.wav"}, help).to.has_value());
-    EXPECT_EQ(usage_error([&] { parse_levels({"f", "--from", "3", "--to", "2"}, help); }),
+    EXPECT_EQ(usage_error([&] {
+                  parse_levels({"f", "--from", "3", "--to", "2"}, help);
+              }),
               "levels: --to must come after --from");
-    EXPECT_EQ(usage_error([&] { parse_levels({"f", "--from", "-1"}, help); }),
+    EXPECT_EQ(usage_error([&] {
+                  parse_levels({"f", "--from", "-1"}, help);
+              }),
               "--from must not be negative (got '-1')");
 
     EXPECT_EQ(parse_info({"p.so"}, help).plugin, "p.so");
     EXPECT_EQ(parse_info({"--plugin", "q.so"}, help).plugin, "q.so");
     EXPECT_TRUE(parse_info({}, help).plugin.empty());
-    EXPECT_EQ(usage_error([&] { parse_info({"a", "b"}, help); }),
+    EXPECT_EQ(usage_error([&] {
+                  parse_info({"a", "b"}, help);
+              }),
               "info takes at most one PLUGIN; unexpected 'b'");
 }
 

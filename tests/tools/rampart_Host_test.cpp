@@ -105,8 +105,9 @@ public:
 
 TEST(HostCallback, AnswersTheVersionAndNothingElse) {
     EXPECT_EQ(host_callback(nullptr, audioMasterVersion, 0, 0, nullptr, 0), 2400);
-    for (int32_t op : std::initializer_list<int32_t>{audioMasterAutomate, audioMasterCurrentId, audioMasterIdle,
-                       audioMasterWantMidi, audioMasterSizeWindow, 42, -1})
+    for (int32_t op :
+         std::initializer_list<int32_t>{audioMasterAutomate, audioMasterCurrentId, audioMasterIdle,
+                                        audioMasterWantMidi, audioMasterSizeWindow, 42, -1})
         EXPECT_EQ(host_callback(nullptr, op, 200, 156, nullptr, 1.0f), 0) << op;
 }
 
@@ -139,10 +140,12 @@ TEST(PluginLoading, RefusesWhatIsNoVst2Plugin) {
     struct Case {
         std::string path, message;
     } cases[] = {
-        {test::fixture("NotVst"), "is not a VST 2.x plug-in: it exports neither VSTPluginMain nor main"},
+        {test::fixture("NotVst"),
+         "is not a VST 2.x plug-in: it exports neither VSTPluginMain nor main"},
         {test::fixture("WrongMagic"), "is not a VST 2.x plug-in: its effect record has the magic "
                                       "0x12345678, not 0x56737450 ('VstP')"},
-        {test::fixture("NullRecord"), "is not a VST 2.x plug-in: VSTPluginMain answered no effect record"},
+        {test::fixture("NullRecord"),
+         "is not a VST 2.x plug-in: VSTPluginMain answered no effect record"},
         {test::fixture("Missing"), "cannot load plug-in "},
         {test::build_dir(), "cannot load plug-in "},
     };
@@ -195,8 +198,9 @@ TEST_F(StandIn, CutsTheInputIntoHostBlocks) {
         int64_t frames;
         int block;
         std::vector<size_t> calls;
-    } cases[] = {{1300, 512, {512, 512, 276}}, {1024, 512, {512, 512}}, {5, 1, {1, 1, 1, 1, 1}},
-                 {0, 512, {}},                 {1300, 1048576, {1300}}, {513, 512, {512, 1}}};
+    } cases[] = {{1300, 512, {512, 512, 276}}, {1024, 512, {512, 512}},
+                 {5, 1, {1, 1, 1, 1, 1}},      {0, 512, {}},
+                 {1300, 1048576, {1300}},      {513, 512, {512, 1}}};
     for (const Case& c : cases) {
         Plugin p(path());
         Silence in(c.frames, 2);
@@ -207,7 +211,8 @@ TEST_F(StandIn, CutsTheInputIntoHostBlocks) {
         EXPECT_EQ(out.frames_, c.calls) << c.frames << " frames in blocks of " << c.block;
         EXPECT_EQ(lines("block"), std::vector<std::string>{"block " + std::to_string(c.block)});
         std::vector<std::string> want;
-        for (size_t n : c.calls) want.push_back("process " + std::to_string(n));
+        for (size_t n : c.calls)
+            want.push_back("process " + std::to_string(n));
         EXPECT_EQ(lines("process"), want);
         clear_log();
     }
@@ -276,7 +281,8 @@ TEST_F(StandIn, KeepsTheChannelCountItIsTold) {
     s.parameters.clear();
     test::Audio two = render_file(in, s, ChannelMode::Two);
     ASSERT_EQ(two.channels, 2);
-    for (size_t i = 0; i < 500; ++i) ASSERT_EQ(two.samples[2 * i], two.samples[2 * i + 1]);
+    for (size_t i = 0; i < 500; ++i)
+        ASSERT_EQ(two.samples[2 * i], two.samples[2 * i + 1]);
 }
 
 TEST(FileOutputs, LeaveNothingBehindWhenUnfinished) {

@@ -20,20 +20,17 @@ protected:
 TEST_F(Program, InfoPrintsTheRecordParametersAndTexts) {
     Ran r = test::run_rampart({"info", test::fixture("TestGain")});
     ASSERT_EQ(r.status, 0) << r.err;
-    for (const char* line : {"entry point      VSTPluginMain\n",
-                             "magic            0x56737450 'VstP'\n",
-                             "flags            0x00000010 (can process replacing)\n",
-                             "inputs           1\n", "outputs          2\n",
-                             "unique ID        0x5447616E 'TGan' (bytes in memory 'naGT')\n",
-                             "version          7\n", "parameters       5\n",
-                             "programs         1\n", "effect name      Test Gain\n",
-                             "vendor           Velvet Rampart tests\n",
-                             "product          TestGain fixture\n", "vendor version   3\n",
-                             "VST version      2400\n", "category         1 (effect)\n",
-                             "program          Unity\n",
-                             "0      State      On/Off     On           1.000000\n",
-                             "3      Level      x          1.000        1.000000\n",
-                             "4      Spread     x          0.000        0.000000\n"})
+    for (const char* line :
+         {"entry point      VSTPluginMain\n", "magic            0x56737450 'VstP'\n",
+          "flags            0x00000010 (can process replacing)\n", "inputs           1\n",
+          "outputs          2\n", "unique ID        0x5447616E 'TGan' (bytes in memory 'naGT')\n",
+          "version          7\n", "parameters       5\n", "programs         1\n",
+          "effect name      Test Gain\n", "vendor           Velvet Rampart tests\n",
+          "product          TestGain fixture\n", "vendor version   3\n", "VST version      2400\n",
+          "category         1 (effect)\n", "program          Unity\n",
+          "0      State      On/Off     On           1.000000\n",
+          "3      Level      x          1.000        1.000000\n",
+          "4      Spread     x          0.000        0.000000\n"})
         EXPECT_TRUE(contains(r.out, line)) << line << "missing from:\n" << r.out;
     EXPECT_EQ(r.err, "");
 }
@@ -68,7 +65,8 @@ TEST_F(Program, RendersTheStandInsGain) {
     EXPECT_TRUE(contains(differ.out, "first difference at frame 1")) << differ.out;
     Ran levels = test::run_rampart({"levels", file("out.wav"), "--from", "0", "--to", "1"});
     EXPECT_EQ(levels.status, 0);
-    EXPECT_TRUE(contains(levels.out, "from 0.000 s to 1.000 s (22050 frames)\npeak ")) << levels.out;
+    EXPECT_TRUE(contains(levels.out, "from 0.000 s to 1.000 s (22050 frames)\npeak "))
+        << levels.out;
 }
 
 TEST_F(Program, FailsClearlyAndWritesNothing) {
@@ -79,22 +77,31 @@ TEST_F(Program, FailsClearlyAndWritesNothing) {
         int status;
         std::string message;
     } cases[] = {
-        {{"render", file("none.wav"), file("out.wav"), "--plugin", gain}, 1,
+        {{"render", file("none.wav"), file("out.wav"), "--plugin", gain},
+         1,
          "rampart: cannot open " + file("none.wav")},
-        {{"render", file("in.wav"), file("out.wav"), "--plugin", test::fixture("NotVst")}, 1,
+        {{"render", file("in.wav"), file("out.wav"), "--plugin", test::fixture("NotVst")},
+         1,
          "exports neither VSTPluginMain nor main"},
-        {{"render", file("in.wav"), file("out.wav"), "--plugin", test::fixture("WrongMagic")}, 1,
+        {{"render", file("in.wav"), file("out.wav"), "--plugin", test::fixture("WrongMagic")},
+         1,
          "magic 0x12345678"},
         {{"render", file("in.wav"), file("out.wav"), "--plugin", test::fixture("TestGainMain"),
-          "--sustain", "-3"}, 1, "has no parameter named Sustain"},
-        {{"render", file("in.wav"), file("out.wav"), "--block", "0"}, 2,
+          "--sustain", "-3"},
+         1,
+         "has no parameter named Sustain"},
+        {{"render", file("in.wav"), file("out.wav"), "--block", "0"},
+         2,
          "rampart: --block must be a whole number from 1 to 1048576 (got '0')\n"
          "(see rampart render --help)"},
-        {{"render", file("in.wav"), file("out.wav"), "--sustain", "3"}, 2,
+        {{"render", file("in.wav"), file("out.wav"), "--sustain", "3"},
+         2,
          "--sustain must be from -45 to 0 dB (got 3)"},
-        {{"render", file("in.wav"), file("out.wav"), "--loud", "1"}, 2,
+        {{"render", file("in.wav"), file("out.wav"), "--loud", "1"},
+         2,
          "unknown option --loud for render"},
-        {{"render", file("in.wav"), file("out.mp3"), "--plugin", gain}, 1,
+        {{"render", file("in.wav"), file("out.mp3"), "--plugin", gain},
+         1,
          "cannot tell the output format"},
         {{"render", gain, file("out.wav"), "--plugin", gain}, 1, "rampart: " + gain + ": "},
         {{"frobnicate"}, 2, "unknown command 'frobnicate'"},

@@ -17,7 +17,9 @@ std::string build_dir() {
     return dir && *dir ? dir : ".";
 }
 
-std::string fixture(const std::string& name) { return build_dir() + "/" + name + library_suffix(); }
+std::string fixture(const std::string& name) {
+    return build_dir() + "/" + name + library_suffix();
+}
 
 std::string scratch_dir() {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
@@ -79,6 +81,8 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
+bool file_exists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
 } // namespace rampart::test

@@ -23,8 +23,12 @@ struct Case {
 
 class WavRoundTrip : public testing::TestWithParam<Case> {};
 
-int bits_of(WavSample s) { return 8 * bytes_per_sample(s); }
-bool is_float(WavSample s) { return s == WavSample::Float32 || s == WavSample::Float64; }
+int bits_of(WavSample s) {
+    return 8 * bytes_per_sample(s);
+}
+bool is_float(WavSample s) {
+    return s == WavSample::Float32 || s == WavSample::Float64;
+}
 
 // Samples the format holds exactly: multiples of its step for integers,
 // arbitrary floats (negative zero and tiny values included) for float files.
@@ -33,7 +37,8 @@ std::vector<float> exact_samples(WavSample s, size_t count) {
     std::vector<float> v(count);
     if (is_float(s)) {
         std::uniform_real_distribution<float> d(-1.5f, 1.5f);
-        for (float& x : v) x = d(rng);
+        for (float& x : v)
+            x = d(rng);
         v[0] = -0.0f;
         v[1] = 1e-30f;
         return v;
@@ -47,8 +52,8 @@ std::vector<float> exact_samples(WavSample s, size_t count) {
         x = static_cast<float>(std::ldexp(static_cast<double>(k), -(bits - 1)));
     }
     v[0] = -1.0f;
-    v[1] = static_cast<float>(std::ldexp(static_cast<double>(top & (bits == 32 ? ~0xFF : ~0)),
-                                         -(bits - 1)));
+    v[1] = static_cast<float>(
+        std::ldexp(static_cast<double>(top & (bits == 32 ? ~0xFF : ~0)), -(bits - 1)));
     return v;
 }
 
@@ -85,14 +90,14 @@ std::string case_name(const testing::TestParamInfo<Case>& i) {
            std::to_string(i.param.channels);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, WavRoundTrip,
-    testing::Values(Case{WavSample::Pcm8, 1}, Case{WavSample::Pcm16, 1}, Case{WavSample::Pcm16, 2},
-                    Case{WavSample::Pcm24, 1}, Case{WavSample::Pcm24, 2}, Case{WavSample::Pcm32, 1},
-                    Case{WavSample::Pcm32, 2}, Case{WavSample::Float32, 1},
-                    Case{WavSample::Float32, 2}, Case{WavSample::Float64, 2},
-                    Case{WavSample::Pcm16, 5}),
-    case_name);
+INSTANTIATE_TEST_SUITE_P(Formats, WavRoundTrip,
+                         testing::Values(Case{WavSample::Pcm8, 1}, Case{WavSample::Pcm16, 1},
+                                         Case{WavSample::Pcm16, 2}, Case{WavSample::Pcm24, 1},
+                                         Case{WavSample::Pcm24, 2}, Case{WavSample::Pcm32, 1},
+                                         Case{WavSample::Pcm32, 2}, Case{WavSample::Float32, 1},
+                                         Case{WavSample::Float32, 2}, Case{WavSample::Float64, 2},
+                                         Case{WavSample::Pcm16, 5}),
+                         case_name);
 
 TEST(WavWriter, ClipsAndRoundsIntoIntegerSamples) {
     EXPECT_EQ(float_to_pcm(1.0f, 16), 32767);
@@ -143,7 +148,8 @@ public:
 
 private:
     Bytes& put(uint32_t v, int n) {
-        for (int i = 0; i < n; ++i) v_.push_back(static_cast<unsigned char>(v >> (8 * i)));
+        for (int i = 0; i < n; ++i)
+            v_.push_back(static_cast<unsigned char>(v >> (8 * i)));
         return *this;
     }
     std::vector<unsigned char> v_;
@@ -164,7 +170,7 @@ std::vector<double> read_all(WavReader& r) {
 TEST(WavReader, SkipsOtherChunksAndTheirPadBytes) {
     Bytes b = riff();
     b.id("LIST").u32(7).raw("INFOabc", 7).zeros(1); // odd size: one pad byte
-    b.fmt(1, 2, 22050, 4, 16, 18);                   // 18-byte fmt, as some writers make
+    b.fmt(1, 2, 22050, 4, 16, 18);                  // 18-byte fmt, as some writers make
     b.id("junk").u32(3).raw("xyz", 3).zeros(1);
     b.id("data").u32(8).u16(0x4000).u16(0xC000).u16(0x0001).u16(0xFFFF);
     b.id("LIST").u32(4).raw("tail", 4);
@@ -211,8 +217,8 @@ struct Bad {
 };
 
 std::vector<Bad> bad_headers() {
-    static const unsigned char odd_guid[16] = {0x01, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA,
-                                               0, 0x38, 0x9B, 0x72};
+    static const unsigned char odd_guid[16] = {0x01, 0, 0, 0,    0, 0,    0x10, 0,
+                                               0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x72};
     std::vector<Bad> v;
     auto add = [&](const char* name, const Bytes& b, const char* message) {
         v.push_back({name, b.get(), message});
@@ -222,28 +228,49 @@ std::vector<Bad> bad_headers() {
     add("Rf64", Bytes().id("RF64").u32(0).id("WAVE"), "RF64 files are not supported");
     add("NotWave", Bytes().id("RIFF").u32(4).id("AVI "), "not a WAV file (no RIFF/WAVE header)");
     add("NoChunks", riff(), "no fmt chunk");
-    add("DataFirst", riff().id("data").u32(2).zeros(2).fmt(1, 1, 8000, 2, 16), "data chunk before the fmt chunk");
+    add("DataFirst", riff().id("data").u32(2).zeros(2).fmt(1, 1, 8000, 2, 16),
+        "data chunk before the fmt chunk");
     add("NoData", riff().fmt(1, 1, 8000, 2, 16), "no data chunk");
     add("ShortFmt", riff().id("fmt ").u32(14).zeros(14), "fmt chunk too short (14 bytes)");
     add("CutFmt", riff().id("fmt ").u32(16).zeros(6), "fmt chunk cut short");
     add("TwoFmt", riff().fmt(1, 1, 8000, 2, 16).fmt(1, 1, 8000, 2, 16), "two fmt chunks");
     add("Adpcm", riff().fmt(2, 1, 8000, 2, 16).id("data").u32(0), "unsupported format tag 0x0002");
-    add("NoChannels", riff().fmt(1, 0, 8000, 2, 16).id("data").u32(0), "fmt chunk gives 0 channels");
-    add("ManyChannels", riff().fmt(1, 2000, 8000, 4000, 16).id("data").u32(0), "too many channels (2000)");
+    add("NoChannels", riff().fmt(1, 0, 8000, 2, 16).id("data").u32(0),
+        "fmt chunk gives 0 channels");
+    add("ManyChannels", riff().fmt(1, 2000, 8000, 4000, 16).id("data").u32(0),
+        "too many channels (2000)");
     add("NoRate", riff().fmt(1, 1, 0, 2, 16).id("data").u32(0), "sample rate 0 Hz is out of range");
-    add("NoBits", riff().fmt(1, 1, 8000, 2, 0).id("data").u32(0), "unsupported PCM sample size (0 bits)");
-    add("WideBits", riff().fmt(1, 1, 8000, 5, 40).id("data").u32(0), "unsupported PCM sample size (40 bits)");
-    add("HalfFloat", riff().fmt(3, 1, 8000, 2, 16).id("data").u32(0), "unsupported float sample size (16 bits)");
-    add("BadAlign", riff().fmt(1, 2, 8000, 2, 16).id("data").u32(0), "block align 2 does not match 2 channels of 2 bytes");
-    add("ShortExtensible", riff().fmt(0xFFFE, 1, 8000, 2, 16, 18).id("data").u32(0), "extensible fmt chunk too short");
+    add("NoBits", riff().fmt(1, 1, 8000, 2, 0).id("data").u32(0),
+        "unsupported PCM sample size (0 bits)");
+    add("WideBits", riff().fmt(1, 1, 8000, 5, 40).id("data").u32(0),
+        "unsupported PCM sample size (40 bits)");
+    add("HalfFloat", riff().fmt(3, 1, 8000, 2, 16).id("data").u32(0),
+        "unsupported float sample size (16 bits)");
+    add("BadAlign", riff().fmt(1, 2, 8000, 2, 16).id("data").u32(0),
+        "block align 2 does not match 2 channels of 2 bytes");
+    add("ShortExtensible", riff().fmt(0xFFFE, 1, 8000, 2, 16, 18).id("data").u32(0),
+        "extensible fmt chunk too short");
     add("OddGuid",
-        riff().id("fmt ").u32(40).u16(0xFFFE).u16(1).u32(8000).u32(16000).u16(2).u16(16)
-            .u16(22).u16(16).u32(0).raw(odd_guid, 16).id("data").u32(0),
+        riff()
+            .id("fmt ")
+            .u32(40)
+            .u16(0xFFFE)
+            .u16(1)
+            .u32(8000)
+            .u32(16000)
+            .u16(2)
+            .u16(16)
+            .u16(22)
+            .u16(16)
+            .u32(0)
+            .raw(odd_guid, 16)
+            .id("data")
+            .u32(0),
         "unknown extensible sub-format");
     add("HugeChunk", riff().id("LIST").u32(0xFFFFFFF0).zeros(8), "no fmt chunk");
     // The pad byte of the largest odd size must not wrap the skip to 0.
-    add("LargestOddChunk", riff().id("LIST").u32(0xFFFFFFFF).fmt(1, 1, 8000, 2, 16).id("data").u32(0),
-        "no fmt chunk");
+    add("LargestOddChunk",
+        riff().id("LIST").u32(0xFFFFFFFF).fmt(1, 1, 8000, 2, 16).id("data").u32(0), "no fmt chunk");
     return v;
 }
 

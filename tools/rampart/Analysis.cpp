@@ -56,7 +56,8 @@ Comparison compare_audio(AudioReader& a, AudioReader& b) {
             // One has ended; count the rest of the other.
             AudioReader& longer = na > nb ? a : b;
             int64_t rest = static_cast<int64_t>(std::max(na, nb) - n);
-            while (size_t m = longer.read(x.data(), kChunk)) rest += static_cast<int64_t>(m);
+            while (size_t m = longer.read(x.data(), kChunk))
+                rest += static_cast<int64_t>(m);
             int64_t fa = na > nb ? frame + rest : frame, fb = na > nb ? frame : frame + rest;
             return differ("lengths differ: " + std::to_string(fa) + " and " + std::to_string(fb) +
                           " frames (the first " + std::to_string(frame) + " are identical)");
@@ -68,14 +69,15 @@ Comparison compare_audio(AudioReader& a, AudioReader& b) {
 std::vector<ChannelLevel> measure_levels(AudioReader& in, int64_t from, int64_t to) {
     if (from < 0 || to <= from) throw Error(in.name() + ": the range to measure is empty");
     if (to > in.frames())
-        throw Error(in.name() + ": the range ends after the file (" +
-                    std::to_string(in.frames()) + " frames)");
+        throw Error(in.name() + ": the range ends after the file (" + std::to_string(in.frames()) +
+                    " frames)");
     const size_t ch = static_cast<size_t>(in.channels());
     std::vector<double> buf(kChunk * ch);
     std::vector<double> peak(ch, 0.0), squares(ch, 0.0);
     int64_t pos = 0;
     while (pos < to) {
-        size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(kChunk), to - pos));
+        size_t want =
+            static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(kChunk), to - pos));
         size_t n = in.read(buf.data(), want);
         if (n == 0) throw Error(in.name() + ": ended before the range to measure");
         for (size_t i = 0; i < n; ++i) {

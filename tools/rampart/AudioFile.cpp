@@ -22,7 +22,8 @@ size_t AudioReader::read(float* out, size_t frames) {
         size_t got = read(scratch.data(), want);
         size_t n = got * static_cast<size_t>(channels_);
         float* dst = out + done * static_cast<size_t>(channels_);
-        for (size_t i = 0; i < n; ++i) dst[i] = static_cast<float>(scratch[i]);
+        for (size_t i = 0; i < n; ++i)
+            dst[i] = static_cast<float>(scratch[i]);
         done += got;
         if (got < want) break;
     }
@@ -49,7 +50,8 @@ std::string extension_of(const std::string& path) {
     size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
     std::string ext = path.substr(dot);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return ext;
 }
 

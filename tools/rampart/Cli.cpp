@@ -61,15 +61,15 @@ Scanned scan(const std::vector<std::string>& args, const char* command,
 
 void want_positional(const Scanned& s, const char* command, size_t min, size_t max,
                      const char* names) {
-    if (s.positional.size() < min)
-        throw UsageError(std::string(command) + " needs " + names);
+    if (s.positional.size() < min) throw UsageError(std::string(command) + " needs " + names);
     if (s.positional.size() > max)
         throw UsageError(std::string(command) + " takes " + names + "; unexpected '" +
                          s.positional[max] + "'");
 }
 
 std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -103,12 +103,12 @@ double parse_number(const std::string& text, const std::string& what) {
     return v;
 }
 
-float normalised(const ParamSpec& spec, double v) {
-    double lo = std::min(spec.at0, spec.at1), hi = std::max(spec.at0, spec.at1);
+float normalised(const ParamRange& range, double v) {
+    double lo = std::min(range.at0, range.at1), hi = std::max(range.at0, range.at1);
     if (v < lo || v > hi)
-        throw UsageError(std::string(spec.option) + " must be from " + number_text(lo) + " to " +
-                         number_text(hi) + " " + spec.unit + " (got " + number_text(v) + ")");
-    return static_cast<float>((v - spec.at0) / (spec.at1 - spec.at0));
+        throw UsageError(std::string(range.option) + " must be from " + number_text(lo) + " to " +
+                         number_text(hi) + " " + range.unit + " (got " + number_text(v) + ")");
+    return static_cast<float>((v - range.at0) / (range.at1 - range.at0));
 }
 
 InfoOptions parse_info(const std::vector<std::string>& args, bool& help) {
@@ -126,9 +126,9 @@ InfoOptions parse_info(const std::vector<std::string>& args, bool& help) {
 }
 
 RenderOptions parse_render(const std::vector<std::string>& args, bool& help) {
-    Scanned s = scan(args, "render",
-                     {"--plugin", "--sustain", "--tone", "--level", "--state", "--block",
-                      "--channels"});
+    Scanned s =
+        scan(args, "render",
+             {"--plugin", "--sustain", "--tone", "--level", "--state", "--block", "--channels"});
     help = s.help;
     RenderOptions o;
     if (help) return o;
@@ -154,10 +154,14 @@ RenderOptions parse_render(const std::vector<std::string>& args, bool& help) {
             o.settings.block = static_cast<int>(parse_integer(value, name, 1, kMaxBlock));
         } else if (name == "--channels") {
             std::string v = lower(value);
-            if (v == "auto") o.channels = ChannelMode::Auto;
-            else if (v == "1") o.channels = ChannelMode::One;
-            else if (v == "2") o.channels = ChannelMode::Two;
-            else throw UsageError("--channels must be auto, 1 or 2 (got '" + value + "')");
+            if (v == "auto")
+                o.channels = ChannelMode::Auto;
+            else if (v == "1")
+                o.channels = ChannelMode::One;
+            else if (v == "2")
+                o.channels = ChannelMode::Two;
+            else
+                throw UsageError("--channels must be auto, 1 or 2 (got '" + value + "')");
         }
     }
     if (o.in == o.out) throw UsageError("render: IN and OUT are the same file");
@@ -210,11 +214,12 @@ LevelsOptions parse_levels(const std::vector<std::string>& args, bool& help) {
     for (const auto& [name, value] : s.options) {
         double v = parse_number(value, name);
         if (v < 0) throw UsageError(name + " must not be negative (got '" + value + "')");
-        if (name == "--from") o.from = v;
-        else o.to = v;
+        if (name == "--from")
+            o.from = v;
+        else
+            o.to = v;
     }
-    if (o.to && *o.to <= o.from)
-        throw UsageError("levels: --to must come after --from");
+    if (o.to && *o.to <= o.from) throw UsageError("levels: --to must come after --from");
     return o;
 }
 

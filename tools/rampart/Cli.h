@@ -11,19 +11,19 @@ namespace rampart {
 
 // A sustainer parameter as the user gives it: the host value x in [0, 1]
 // maps linearly from `at0` (x = 0) to `at1` (x = 1), the direction of its knob.
-struct ParamSpec {
+struct ParamRange {
     const char* option;
     const char* name; // as effGetParamName gives it
     double at0, at1;
     const char* unit;
 };
 
-constexpr ParamSpec kSustain{"--sustain", "Sustain", 0.0, -45.0, "dB"};
-constexpr ParamSpec kTone{"--tone", "Freq", 50.0, 400.0, "Hz"};
-constexpr ParamSpec kLevel{"--level", "Level", -45.0, -3.0, "dB"};
+constexpr ParamRange kSustain{"--sustain", "Sustain", 0.0, -45.0, "dB"};
+constexpr ParamRange kTone{"--tone", "Freq", 50.0, 400.0, "Hz"};
+constexpr ParamRange kLevel{"--level", "Level", -45.0, -3.0, "dB"};
 
 // The normalised value for v; throws UsageError when v is outside the range.
-float normalised(const ParamSpec& spec, double v);
+float normalised(const ParamRange& range, double v);
 
 constexpr int kMaxBlock = 1048576;
 

@@ -133,10 +133,9 @@ std::string flags_text(int32_t flags) {
 }
 
 const char* category_text(intptr_t c) {
-    static const char* const names[] = {"unknown",     "effect",      "synth",
-                                        "analysis",    "mastering",   "spatializer",
-                                        "room effect", "surround effect", "restoration",
-                                        "offline",     "shell",       "generator"};
+    static const char* const names[] = {
+        "unknown",     "effect",          "synth",       "analysis", "mastering", "spatializer",
+        "room effect", "surround effect", "restoration", "offline",  "shell",     "generator"};
     return c >= 0 && c < 12 ? names[c] : "?";
 }
 
@@ -200,7 +199,8 @@ public:
         last_ = percent;
         char bar[41];
         int fill = percent * 40 / 100;
-        for (int i = 0; i < 40; ++i) bar[i] = i < fill ? '#' : '.';
+        for (int i = 0; i < 40; ++i)
+            bar[i] = i < fill ? '#' : '.';
         bar[40] = '\0';
         std::fprintf(err_, "\r[%s] %3d%%", bar, percent);
         std::fflush(err_);
@@ -226,16 +226,17 @@ int render_command(const std::vector<std::string>& args, std::FILE* out, std::FI
     std::string path = o.plugin.empty() ? default_plugin_path() : o.plugin;
     auto reader = open_audio_reader(o.in);
     if (auto* wav = dynamic_cast<WavReader*>(reader.get()); wav && wav->truncated())
-        std::fprintf(err, "rampart: warning: %s is cut short; rendering the %lld whole frames it holds\n",
-                     o.in.c_str(), static_cast<long long>(wav->frames()));
+        std::fprintf(
+            err, "rampart: warning: %s is cut short; rendering the %lld whole frames it holds\n",
+            o.in.c_str(), static_cast<long long>(wav->frames()));
     OutputFormat format = output_format_for(o.out);
     Plugin plugin(path);
     if (o.channels == ChannelMode::Two && plugin.effect().numOutputs < 2)
         throw Error("--channels 2: " + path + " has only one output");
     FileOutput output(o.out, format, reader->rate(), o.channels);
     Progress progress(err, reader->frames());
-    RenderStats stats = render(plugin, *reader, output, o.settings,
-                               [&](int64_t done) { progress.update(done); });
+    RenderStats stats =
+        render(plugin, *reader, output, o.settings, [&](int64_t done) { progress.update(done); });
     progress.finish();
     plugin.close();
     output.finish();
@@ -246,8 +247,9 @@ int render_command(const std::vector<std::string>& args, std::FILE* out, std::FI
     std::fprintf(out, "wrote %s (%d channel%s)\n", o.out.c_str(), output.channels(),
                  output.channels() == 1 ? "" : "s");
     if (output.first_difference() >= 0 && output.channels() == 1)
-        std::fprintf(err, "rampart: note: the plug-in's outputs differ from frame %lld on; "
-                          "only the first was written (--channels 1)\n",
+        std::fprintf(err,
+                     "rampart: note: the plug-in's outputs differ from frame %lld on; "
+                     "only the first was written (--channels 1)\n",
                      static_cast<long long>(output.first_difference()));
     return 0;
 }

@@ -57,7 +57,8 @@ std::string Plugin::text(int32_t opcode, int32_t index) {
 
 int Plugin::find_parameter(const std::string& name) {
     auto lower = [](std::string s) {
-        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : s)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return s;
     };
     std::string want = lower(name);
@@ -108,7 +109,8 @@ RenderStats render(Plugin& plugin, AudioReader& in, OutputSink& out, const Rende
         Plugin& p;
         ~Suspend() { p.dispatch(effMainsChanged, 0, 0); }
     } suspend{plugin};
-    for (const auto& [index, x] : params) plugin.set_parameter(index, x);
+    for (const auto& [index, x] : params)
+        plugin.set_parameter(index, x);
 
     const size_t block = static_cast<size_t>(settings.block);
     const size_t channels = static_cast<size_t>(in.channels());
@@ -116,12 +118,15 @@ RenderStats render(Plugin& plugin, AudioReader& in, OutputSink& out, const Rende
     // not multiply into one huge buffer.
     const size_t slice = std::min<size_t>(block, 4096);
     std::vector<float> file(slice * channels);
-    std::vector<std::vector<float>> ins(static_cast<size_t>(fx.numInputs), std::vector<float>(block));
+    std::vector<std::vector<float>> ins(static_cast<size_t>(fx.numInputs),
+                                        std::vector<float>(block));
     std::vector<std::vector<float>> outs(static_cast<size_t>(fx.numOutputs),
                                          std::vector<float>(block));
     std::vector<float*> in_ptrs, out_ptrs;
-    for (auto& v : ins) in_ptrs.push_back(v.data());
-    for (auto& v : outs) out_ptrs.push_back(v.data());
+    for (auto& v : ins)
+        in_ptrs.push_back(v.data());
+    for (auto& v : outs)
+        out_ptrs.push_back(v.data());
     // Plug-ins without inputs still get a valid array.
     float* no_input = nullptr;
     float** in_array = in_ptrs.empty() ? &no_input : in_ptrs.data();
@@ -133,13 +138,16 @@ RenderStats render(Plugin& plugin, AudioReader& in, OutputSink& out, const Rende
             size_t got = in.read(file.data(), std::min(slice, block - n));
             if (got == 0) break;
             if (!ins.empty())
-                for (size_t i = 0; i < got; ++i) ins[0][n + i] = file[i * channels];
+                for (size_t i = 0; i < got; ++i)
+                    ins[0][n + i] = file[i * channels];
             n += got;
         }
         if (n == 0) break;
         // The plug-in may have written into its inputs.
-        for (size_t c = 1; c < ins.size(); ++c) std::fill_n(ins[c].begin(), n, 0.0f);
-        for (auto& o : outs) std::fill_n(o.begin(), n, 0.0f);
+        for (size_t c = 1; c < ins.size(); ++c)
+            std::fill_n(ins[c].begin(), n, 0.0f);
+        for (auto& o : outs)
+            std::fill_n(o.begin(), n, 0.0f);
         fx.processReplacing(&fx, in_array, out_ptrs.data(), static_cast<int32_t>(n));
         out.write(outs[0].data(), outs.size() > 1 ? outs[1].data() : nullptr, n);
         stats.frames += static_cast<int64_t>(n);

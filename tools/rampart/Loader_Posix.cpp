@@ -26,8 +26,12 @@ std::unique_ptr<Library> Library::open(const std::string& path) {
     return std::unique_ptr<Library>(new Library(h, path));
 }
 
-Library::~Library() { dlclose(handle_); }
+Library::~Library() {
+    dlclose(handle_);
+}
 
-void* Library::symbol(const char* name) const { return dlsym(handle_, name); }
+void* Library::symbol(const char* name) const {
+    return dlsym(handle_, name);
+}
 
 } // namespace rampart

@@ -13,7 +13,8 @@ std::string last_error_text() {
     char buf[512] = {};
     DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                              code, 0, buf, sizeof buf, nullptr);
-    while (n > 0 && (buf[n - 1] == '\r' || buf[n - 1] == '\n' || buf[n - 1] == '.')) --n;
+    while (n > 0 && (buf[n - 1] == '\r' || buf[n - 1] == '\n' || buf[n - 1] == '.'))
+        --n;
     std::string text(buf, n);
     if (text.empty()) text = "system error";
     return text + " (error " + std::to_string(code) + ")";
@@ -40,7 +41,9 @@ std::unique_ptr<Library> Library::open(const std::string& path) {
     return std::unique_ptr<Library>(new Library(reinterpret_cast<void*>(h), path));
 }
 
-Library::~Library() { FreeLibrary(reinterpret_cast<HMODULE>(handle_)); }
+Library::~Library() {
+    FreeLibrary(reinterpret_cast<HMODULE>(handle_));
+}
 
 void* Library::symbol(const char* name) const {
     return reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(handle_), name));

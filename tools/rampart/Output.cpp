@@ -29,10 +29,13 @@ FileOutput::~FileOutput() {
     remove_quietly(path_ + ".part2");
 }
 
-int FileOutput::channels() const { return writer_->channels(); }
+int FileOutput::channels() const {
+    return writer_->channels();
+}
 
 void FileOutput::write(const float* first, const float* second, size_t frames) {
-    if (second && first_difference_ < 0 && std::memcmp(first, second, frames * sizeof(float)) != 0) {
+    if (second && first_difference_ < 0 &&
+        std::memcmp(first, second, frames * sizeof(float)) != 0) {
         for (size_t i = 0; i < frames; ++i) {
             if (std::memcmp(first + i, second + i, sizeof(float)) != 0) {
                 first_difference_ = frames_ + static_cast<int64_t>(i);
@@ -63,7 +66,8 @@ void FileOutput::widen() {
         auto mono = open_audio_reader(temp_);
         std::vector<float> in(4096), out(2 * 4096);
         while (size_t n = mono->read(in.data(), in.size())) {
-            for (size_t i = 0; i < n; ++i) out[2 * i] = out[2 * i + 1] = in[i];
+            for (size_t i = 0; i < n; ++i)
+                out[2 * i] = out[2 * i + 1] = in[i];
             stereo->write(out.data(), n);
         }
     }

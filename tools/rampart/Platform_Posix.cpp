@@ -15,11 +15,17 @@ std::string self_directory() {
     return slash == std::string::npos ? "." : slash == 0 ? "/" : s.substr(0, slash);
 }
 
-const char* default_plugin_file() { return "VelvetRampart.so"; }
+const char* default_plugin_file() {
+    return "VelvetRampart.so";
+}
 
-char path_separator() { return '/'; }
+char path_separator() {
+    return '/';
+}
 
-bool stderr_is_terminal() { return isatty(STDERR_FILENO) != 0; }
+bool stderr_is_terminal() {
+    return isatty(STDERR_FILENO) != 0;
+}
 
 int64_t file_size(std::FILE* file) {
     struct stat st;

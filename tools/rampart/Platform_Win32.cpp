@@ -14,11 +14,17 @@ std::string self_directory() {
     return sep == std::string::npos ? "." : s.substr(0, sep);
 }
 
-const char* default_plugin_file() { return "VelvetRampart.dll"; }
+const char* default_plugin_file() {
+    return "VelvetRampart.dll";
+}
 
-char path_separator() { return '\\'; }
+char path_separator() {
+    return '\\';
+}
 
-bool stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
+bool stderr_is_terminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
 
 int64_t file_size(std::FILE* file) {
     int fd = _fileno(file);

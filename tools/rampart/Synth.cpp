@@ -47,7 +47,8 @@ double series_exp(double x) {
         term *= x / k;
         sum += term;
     }
-    while (halvings-- > 0) sum *= sum;
+    while (halvings-- > 0)
+        sum *= sum;
     return sum;
 }
 
@@ -74,7 +75,8 @@ PluckSynth::PluckSynth(int rate) {
         partials_.push_back(p);
     };
     for (const Note& n : notes)
-        for (int h = 1; h <= 3; ++h) add(n.start_ms, n.freq * h, n.amp / (1 << (h - 1)), n.decay_s / h);
+        for (int h = 1; h <= 3; ++h)
+            add(n.start_ms, n.freq * h, n.amp / (1 << (h - 1)), n.decay_s / h);
     // The tail: about -30 dBFS at the last note, falling with a 3 s time constant.
     add(1400, 220.0, 0.03, 3.0);
     add(1400, 440.0, 0.01, 2.0);

@@ -12,7 +12,9 @@ namespace rampart {
 
 namespace {
 
-uint16_t u16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t u16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 uint32_t u32(const unsigned char* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -25,7 +27,9 @@ void put32(std::vector<unsigned char>& v, uint32_t x) {
     put16(v, x & 0xFFFF);
     put16(v, x >> 16);
 }
-void put_id(std::vector<unsigned char>& v, const char* id) { v.insert(v.end(), id, id + 4); }
+void put_id(std::vector<unsigned char>& v, const char* id) {
+    v.insert(v.end(), id, id + 4);
+}
 
 // The tail every standard WAVE_FORMAT_EXTENSIBLE sub-format GUID shares.
 constexpr unsigned char kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
@@ -99,12 +103,18 @@ std::unique_ptr<ByteSource> open_file_source(const std::string& path) {
 
 int bytes_per_sample(WavSample s) {
     switch (s) {
-    case WavSample::Pcm8: return 1;
-    case WavSample::Pcm16: return 2;
-    case WavSample::Pcm24: return 3;
-    case WavSample::Pcm32: return 4;
-    case WavSample::Float32: return 4;
-    case WavSample::Float64: return 8;
+    case WavSample::Pcm8:
+        return 1;
+    case WavSample::Pcm16:
+        return 2;
+    case WavSample::Pcm24:
+        return 3;
+    case WavSample::Pcm32:
+        return 4;
+    case WavSample::Float32:
+        return 4;
+    case WavSample::Float64:
+        return 8;
     }
     return 0;
 }
@@ -180,9 +190,12 @@ void WavReader::parse_fmt(const unsigned char* p, uint32_t size) {
                                                  WavSample::Pcm24, WavSample::Pcm32};
         sample_ = by_bytes[(bits + 7) / 8 - 1];
     } else if (tag == kTagFloat) {
-        if (bits == 32) sample_ = WavSample::Float32;
-        else if (bits == 64) sample_ = WavSample::Float64;
-        else fail("unsupported float sample size (" + std::to_string(bits) + " bits)");
+        if (bits == 32)
+            sample_ = WavSample::Float32;
+        else if (bits == 64)
+            sample_ = WavSample::Float64;
+        else
+            fail("unsupported float sample size (" + std::to_string(bits) + " bits)");
     } else {
         char hex[8];
         std::snprintf(hex, sizeof hex, "0x%04X", tag);
@@ -218,7 +231,8 @@ size_t WavReader::read(double* out, size_t frames) {
         size_t count = n * static_cast<size_t>(channels_);
         switch (sample_) {
         case WavSample::Pcm8:
-            for (size_t i = 0; i < count; ++i) o[i] = (p[i] - 128) / 128.0;
+            for (size_t i = 0; i < count; ++i)
+                o[i] = (p[i] - 128) / 128.0;
             break;
         case WavSample::Pcm16:
             for (size_t i = 0; i < count; ++i)
@@ -273,9 +287,13 @@ int32_t float_to_pcm(float x, int bits) {
 }
 
 namespace {
-bool is_float(WavSample s) { return s == WavSample::Float32 || s == WavSample::Float64; }
+bool is_float(WavSample s) {
+    return s == WavSample::Float32 || s == WavSample::Float64;
+}
 // Float files carry the 18-byte fmt chunk and a fact chunk, as non-PCM formats must.
-uint32_t header_bytes(WavSample s) { return is_float(s) ? 58 : 44; }
+uint32_t header_bytes(WavSample s) {
+    return is_float(s) ? 58 : 44;
+}
 } // namespace
 
 WavWriter::WavWriter(const std::string& path, int rate, int channels, WavSample sample)
@@ -329,15 +347,21 @@ void WavWriter::write(const float* in, size_t frames) {
     for (size_t i = 0; i < count; ++i) {
         float x = in[i];
         switch (sample_) {
-        case WavSample::Pcm8: bytes_.push_back(static_cast<unsigned char>(float_to_pcm(x, 8) + 128)); break;
-        case WavSample::Pcm16: put16(bytes_, static_cast<uint32_t>(float_to_pcm(x, 16))); break;
+        case WavSample::Pcm8:
+            bytes_.push_back(static_cast<unsigned char>(float_to_pcm(x, 8) + 128));
+            break;
+        case WavSample::Pcm16:
+            put16(bytes_, static_cast<uint32_t>(float_to_pcm(x, 16)));
+            break;
         case WavSample::Pcm24: {
             uint32_t u = static_cast<uint32_t>(float_to_pcm(x, 24));
             put16(bytes_, u & 0xFFFF);
             bytes_.push_back(static_cast<unsigned char>(u >> 16));
             break;
         }
-        case WavSample::Pcm32: put32(bytes_, static_cast<uint32_t>(float_to_pcm(x, 32))); break;
+        case WavSample::Pcm32:
+            put32(bytes_, static_cast<uint32_t>(float_to_pcm(x, 32)));
+            break;
         case WavSample::Float32: {
             uint32_t u;
             std::memcpy(&u, &x, 4);
