@@ -1,0 +1,39 @@
+#include "rampart_TestSupport.h"
+
+#include <cstdio>
+
+namespace rampart::test {
+
+const char* library_suffix() {
+    return ".dll";
+}
+const char* program_suffix() {
+    return ".exe";
+}
+
+namespace {
+std::string native_path(std::string s) {
+    for (char& c : s)
+        if (c == '/') c = '\\';
+    return s;
+}
+} // namespace
+
+Ran run_program(const std::string& program, const std::vector<std::string>& args,
+                const std::string& stderr_file) {
+    // cmd /c strips the outermost quotes: the whole line gets one more pair.
+    std::string line = "\"\"" + native_path(program) + "\"";
+    for (const auto& a : args)
+        line += " \"" + a + "\"";
+    line += " 2>\"" + native_path(stderr_file) + "\"\"";
+    Ran r;
+    std::FILE* p = _popen(line.c_str(), "rb");
+    if (!p) return r;
+    char buf[4096];
+    while (size_t n = std::fread(buf, 1, sizeof buf, p))
+        r.out.append(buf, n);
+    r.status = _pclose(p);
+    return r;
+}
+
+} // namespace rampart::test

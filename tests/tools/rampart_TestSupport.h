@@ -1,0 +1,46 @@
+#pragma once
+// Shared by the rampart tests: where the build is, scratch files, audio
+// helpers, and running the real program.
+#include "AudioFile.h"
+
+#include <string>
+#include <vector>
+
+namespace rampart::test {
+
+// The build directory (VR_BUILD_DIR; a Z:/ path under wine).
+std::string build_dir();
+// A stand-in plug-in of the build: "TestGain" -> .../TestGain.so or .dll.
+std::string fixture(const std::string& name);
+// ".so" or ".dll"; "" or ".exe".
+const char* library_suffix();
+const char* program_suffix();
+// A fresh, empty directory for the running test.
+std::string scratch_dir();
+
+struct Audio {
+    int rate = 0, channels = 0;
+    std::vector<float> samples; // interleaved
+    size_t frames() const { return channels ? samples.size() / channels : 0; }
+};
+
+void write_wav(const std::string& path, const Audio& audio);
+Audio read_audio(const std::string& path);
+// A mono test signal with no two samples alike: i -> (i % 199 - 99) / 128.
+Audio ramp(size_t frames, int rate = 44100, int channels = 1);
+
+struct Ran {
+    int status = -1;
+    std::string out, err; // without carriage returns
+};
+// Runs build_dir()/rampart with these arguments (each one quoted).
+Ran run_rampart(const std::vector<std::string>& args);
+// The platform part of it: runs a program with arguments, standard output
+// into `out`, standard error into a file.
+Ran run_program(const std::string& program, const std::vector<std::string>& args,
+                const std::string& stderr_file);
+
+bool contains(const std::string& text, const std::string& part);
+bool file_exists(const std::string& path);
+
+} // namespace rampart::test

@@ -1,0 +1,31 @@
+#pragma once
+// What compare and levels compute, apart from how they print it.
+#include "AudioFile.h"
+
+#include <string>
+#include <vector>
+
+namespace rampart {
+
+struct Comparison {
+    bool same = true;
+    // Where and how the two first differ; empty when they are the same.
+    std::string difference;
+};
+
+// Same rate, same channel count, same length and bit-identical samples.
+Comparison compare_audio(AudioReader& a, AudioReader& b);
+
+struct ChannelLevel {
+    double peak = 0; // largest magnitude, full scale = 1
+    double rms = 0;
+};
+
+// Levels of frames [from, to) of every channel; throws if the range is empty
+// or not inside the file.
+std::vector<ChannelLevel> measure_levels(AudioReader& in, int64_t from, int64_t to);
+
+// 20·log10(x), "-inf" for 0, two decimals.
+std::string dbfs_text(double x);
+
+} // namespace rampart

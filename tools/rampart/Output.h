@@ -1,0 +1,42 @@
+#pragma once
+// Where a render goes: an audio file written under a temporary name and put
+// in place only when complete, so a failed render leaves no half file.
+#include "AudioFile.h"
+#include "Host.h"
+
+namespace rampart {
+
+// Channel rule: One writes the first output, Two the first two. Auto writes
+// one channel while the plug-in's first two outputs are bit-identical and two
+// from the first block in which they differ (what was written so far is then
+// copied into a two-channel file with both channels equal).
+class FileOutput : public OutputSink {
+public:
+    FileOutput(const std::string& path, OutputFormat format, int rate, ChannelMode mode);
+    // Removes the temporary files of an unfinished render.
+    ~FileOutput() override;
+
+    void write(const float* first, const float* second, size_t frames) override;
+    // Completes the file and moves it to its name.
+    void finish();
+
+    int channels() const;
+    // First frame at which the outputs differed, or -1.
+    int64_t first_difference() const { return first_difference_; }
+
+private:
+    void widen();
+
+    std::string path_;
+    OutputFormat format_;
+    int rate_;
+    ChannelMode mode_;
+    std::string temp_;
+    std::unique_ptr<AudioWriter> writer_;
+    std::vector<float> interleaved_;
+    int64_t frames_ = 0;
+    int64_t first_difference_ = -1;
+    bool finished_ = false;
+};
+
+} // namespace rampart
