@@ -2,6 +2,7 @@
 #include "QZ_Effect.h"
 #include "QZ_Effect_Ampdet.h"
 #include "QZ_Effect_Bapass.h"
+#include "QZ_Effect_Copy.h"
 #include "QZ_Effect_Hipass.h"
 #include "QZ_Effect_Lopass.h"
 #include "QZ_Effect_Zero.h"
@@ -20,6 +21,7 @@ constinit const QZ_Class __QZ[] = {
     {"QZ_Effect_Lopass", QZ_Effect_Lopass::cls},
     {"QZ_Effect_Bapass", QZ_Effect_Bapass::cls},
     {"QZ_Effect_Ampdet", QZ_Effect_Ampdet::cls},
+    {"QZ_Effect_Copy", QZ_Effect_Copy::cls},
     {nullptr, nullptr},
 };
 }

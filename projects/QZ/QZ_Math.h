@@ -34,4 +34,29 @@ template <class I, class F> inline I trunc_sat(F x) {
 template <class F> inline int32_t trunc32(F x) { return trunc_sat<int32_t>(x); }
 template <class F> inline uint32_t truncu32(F x) { return trunc_sat<uint32_t>(x); }
 
+// The size of a sample, 2^31 for the most negative one.
+inline uint32_t magnitude(int32_t x) { return x < 0 ? 0u - uint32_t(x) : uint32_t(x); }
+
+// a + b, held at the limit of the operands' sign on overflow. Branch-free so
+// that sample loops over it vectorise.
+inline int32_t add_sat(int32_t a, int32_t b) {
+    uint32_t s = uint32_t(a) + uint32_t(b);
+    // overflow: the sum's sign differs from both operands'
+    bool over = int32_t((uint32_t(a) ^ s) & (uint32_t(b) ^ s)) < 0;
+    return over ? int32_t(0x7FFFFFFFu ^ uint32_t(a >> 31)) : int32_t(s);
+}
+
+// floor(a * b / 2^24) from the full 64-bit product, the product of a sample and
+// a gain with 2^24 = 1.0; held at the limit of the product's sign when it does
+// not fit. Made of 32-bit halves, which vectorise where 64-bit lanes do not.
+inline int32_t mul_q24(int32_t a, int32_t b) {
+    uint32_t ua = uint32_t(a), ub = uint32_t(b);
+    // the signed high word: the unsigned one less the other factor for each negative one
+    uint32_t hi = mulhi(ua, ub) - (uint32_t(a >> 31) & ub) - (uint32_t(b >> 31) & ua);
+    uint32_t r = (hi << 8) | ((ua * ub) >> 24);
+    // the quotient fits when the high word lies in [-2^23, 2^23)
+    bool fits = (hi + 0x800000u) >> 24 == 0;
+    return fits ? int32_t(r) : int32_t(0x7FFFFFFFu ^ uint32_t(int32_t(hi) >> 31));
+}
+
 } // namespace qz
