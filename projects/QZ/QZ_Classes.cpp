@@ -4,7 +4,9 @@
 #include "QZ_Effect_Bapass.h"
 #include "QZ_Effect_Copy.h"
 #include "QZ_Effect_Hipass.h"
+#include "QZ_Effect_Koef.h"
 #include "QZ_Effect_Lopass.h"
+#include "QZ_Effect_Oper.h"
 #include "QZ_Effect_Zero.h"
 #include "QZ_Object.h"
 #include "QZ_Soundpipe.h"
@@ -22,6 +24,8 @@ constinit const QZ_Class __QZ[] = {
     {"QZ_Effect_Bapass", QZ_Effect_Bapass::cls},
     {"QZ_Effect_Ampdet", QZ_Effect_Ampdet::cls},
     {"QZ_Effect_Copy", QZ_Effect_Copy::cls},
+    {"QZ_Effect_Oper", QZ_Effect_Oper::cls},
+    {"QZ_Effect_Koef", QZ_Effect_Koef::cls},
     {nullptr, nullptr},
 };
 }
