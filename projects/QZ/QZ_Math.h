@@ -34,8 +34,19 @@ template <class I, class F> inline I trunc_sat(F x) {
 template <class F> inline int32_t trunc32(F x) { return trunc_sat<int32_t>(x); }
 template <class F> inline uint32_t truncu32(F x) { return trunc_sat<uint32_t>(x); }
 
+// |x| truncated toward zero and held at 2^31 - 1, NaN too: trunc32 for values
+// known not to be negative, in a form that vectorises to one comparison and
+// one conversion.
+inline int32_t trunc32_magnitude(double x) {
+    x = __builtin_fabs(x); // the builtin: some C libraries make fabs an x87 instruction
+    return int32_t(x < 2147483647.0 ? x : 2147483647.0);
+}
+
 // The size of a sample, 2^31 for the most negative one.
-inline uint32_t magnitude(int32_t x) { return x < 0 ? 0u - uint32_t(x) : uint32_t(x); }
+inline uint32_t magnitude(int32_t x) {
+    uint32_t s = uint32_t(x >> 31);
+    return (uint32_t(x) ^ s) - s;
+}
 
 // a + b, held at the limit of the operands' sign on overflow. Branch-free so
 // that sample loops over it vectorise.
@@ -51,9 +62,10 @@ inline int32_t add_sat(int32_t a, int32_t b) {
 // not fit. Made of 32-bit halves, which vectorise where 64-bit lanes do not.
 inline int32_t mul_q24(int32_t a, int32_t b) {
     uint32_t ua = uint32_t(a), ub = uint32_t(b);
+    uint64_t p = uint64_t(ua) * ub; // one unsigned product gives both words
     // the signed high word: the unsigned one less the other factor for each negative one
-    uint32_t hi = mulhi(ua, ub) - (uint32_t(a >> 31) & ub) - (uint32_t(b >> 31) & ua);
-    uint32_t r = (hi << 8) | ((ua * ub) >> 24);
+    uint32_t hi = uint32_t(p >> 32) - (uint32_t(a >> 31) & ub) - (uint32_t(b >> 31) & ua);
+    uint32_t r = (hi << 8) | (uint32_t(p) >> 24);
     // the quotient fits when the high word lies in [-2^23, 2^23)
     bool fits = (hi + 0x800000u) >> 24 == 0;
     return fits ? int32_t(r) : int32_t(0x7FFFFFFFu ^ uint32_t(int32_t(hi) >> 31));

@@ -1,0 +1,41 @@
+#include "QZ_Math.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+TEST(Math, MagnitudeOfTheMostNegativeSampleIsTwoToThe31) {
+    EXPECT_EQ(qz::magnitude(INT32_MIN), 0x80000000u);
+    EXPECT_EQ(qz::magnitude(INT32_MIN + 1), 0x7FFFFFFFu);
+    EXPECT_EQ(qz::magnitude(-1), 1u);
+    EXPECT_EQ(qz::magnitude(0), 0u);
+    EXPECT_EQ(qz::magnitude(INT32_MAX), 0x7FFFFFFFu);
+}
+
+TEST(Math, MagnitudeTruncationHoldsAtTheTopAndTakesNaN) {
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(qz::trunc32_magnitude(2147483646.9), 2147483646);
+    EXPECT_EQ(qz::trunc32_magnitude(2147483647.5), INT32_MAX);
+    EXPECT_EQ(qz::trunc32_magnitude(2147483648.0), INT32_MAX);
+    EXPECT_EQ(qz::trunc32_magnitude(1e300), INT32_MAX);
+    EXPECT_EQ(qz::trunc32_magnitude(inf), INT32_MAX);
+    EXPECT_EQ(qz::trunc32_magnitude(-inf), INT32_MAX);
+    EXPECT_EQ(qz::trunc32_magnitude(std::numeric_limits<double>::quiet_NaN()), INT32_MAX);
+    EXPECT_EQ(qz::trunc32_magnitude(-3.7), 3);
+    EXPECT_EQ(qz::trunc32_magnitude(0.99), 0);
+}
+
+TEST(Math, SaturatingSumAndFixedPointProductAtTheLimits) {
+    EXPECT_EQ(qz::add_sat(INT32_MAX, 1), INT32_MAX);
+    EXPECT_EQ(qz::add_sat(INT32_MIN, -1), INT32_MIN);
+    EXPECT_EQ(qz::add_sat(INT32_MIN, INT32_MAX), -1);
+    EXPECT_EQ(qz::mul_q24(1 << 24, INT32_MIN), INT32_MIN);
+    EXPECT_EQ(qz::mul_q24(INT32_MIN, INT32_MIN), INT32_MAX);
+    EXPECT_EQ(qz::mul_q24(INT32_MIN, 1 << 23), -(1 << 30));
+    EXPECT_EQ(qz::mul_q24(-(1 << 24), INT32_MIN), INT32_MAX); // 2^31 does not fit
+    EXPECT_EQ(qz::mul_q24(-1, 1), -1);                         // floor
+}
+
+} // namespace
