@@ -27,15 +27,4 @@ TEST(Math, MagnitudeTruncationHoldsAtTheTopAndTakesNaN) {
     EXPECT_EQ(qz::trunc32_magnitude(0.99), 0);
 }
 
-TEST(Math, SaturatingSumAndFixedPointProductAtTheLimits) {
-    EXPECT_EQ(qz::add_sat(INT32_MAX, 1), INT32_MAX);
-    EXPECT_EQ(qz::add_sat(INT32_MIN, -1), INT32_MIN);
-    EXPECT_EQ(qz::add_sat(INT32_MIN, INT32_MAX), -1);
-    EXPECT_EQ(qz::mul_q24(1 << 24, INT32_MIN), INT32_MIN);
-    EXPECT_EQ(qz::mul_q24(INT32_MIN, INT32_MIN), INT32_MAX);
-    EXPECT_EQ(qz::mul_q24(INT32_MIN, 1 << 23), -(1 << 30));
-    EXPECT_EQ(qz::mul_q24(-(1 << 24), INT32_MIN), INT32_MAX); // 2^31 does not fit
-    EXPECT_EQ(qz::mul_q24(-1, 1), -1);                         // floor
-}
-
 } // namespace
