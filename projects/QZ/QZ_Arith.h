@@ -38,15 +38,15 @@ inline QZ_value oper_option(Shared<int32_t>& oper, const QZ_value& v) {
 //
 // A 64-by-32 division per sample costs far more than a vectorised double one,
 // and the double one is made exact here. The magnitudes, the numerator
-// N = A * 2^24 (below 2^56) and the saturation test are exact in double. The
-// correctly rounded quotient lies within one unit in its last place (2^-22
-// below 2^31, where it is not saturated) of N / d, and floor(N / d) is representable, so it
-// truncates to the floor or to one above it, under any rounding mode. The
-// remainder N - q * d modulo 2^32 tells the two apart: [0, d) for the floor,
+// N = A * 2^24 (below 2^56) and the saturation test are exact in double.
+// Unsaturated, N / d is below 2^31, where the correctly rounded quotient lies
+// within 2^-22 of it; floor(N / d) is representable, so the quotient truncates
+// to the floor or to one above it, under any rounding mode. The remainder
+// N - q * d modulo 2^32 tells the two apart: [0, d) for the floor,
 // [2^32 - d, 2^32) for one above, disjoint while d <= 2^31. The one larger
-// divisor, 2^31 + 1 (b = -2^31), never rounds up: that needs N within 4 of a
-// multiple of d above it (q <= 2^24, half a unit <= 2^-29), i.e. A = 128 * r
-// with r <= 4 as 2^31 = -1 modulo d, and then q <= 4, far too coarse to round.
+// divisor, 2^31 + 1 (b = -2^31), never rounds up: with N / d <= 2^24 that
+// needs N = k * d - r with r <= 4, i.e. A = 128 * r as 2^31 = -1 modulo d;
+// then N / d < 5, where half a unit in the last place (2^-51) is far below r / d.
 template <bool ZeroNegative> inline int32_t div_q24(int32_t a, int32_t b) {
     // the builtin: some C libraries make fabs an x87 instruction, which does not vectorise
     double na = __builtin_fabs(double(a)) + 1.0;
