@@ -29,9 +29,10 @@ const std::array<QZ_Effect_Koef::Kernel, qz::OPER_KERNELS> QZ_Effect_Koef::kerne
     qz::kernel_table<QZ_Effect_Koef::Kernel, Koef, qz::OPER_KERNELS>();
 
 int32_t QZ_Effect_Koef::factor(double k) {
-    // Exact enough to truncate right: k * 2^31 is exact, and below 2^31 the
-    // quotient by 127 stays far closer to its value than to the next integer.
-    // From |k| = 127 on it does not fit and saturates; NaN gives 0.
+    // Truncates as the exact value would: k * 2^31 is exact, and the quotient
+    // by 127, a fraction with denominator 127 * 2^s, lies farther from any
+    // integer it is not than rounding moves it. From |k| = 127 on it does not
+    // fit and saturates; NaN gives 0.
     return qz::trunc32(k * 2147483648.0 / 127.0);
 }
 
