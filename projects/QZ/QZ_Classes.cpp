@@ -2,10 +2,13 @@
 #include "QZ_Effect.h"
 #include "QZ_Effect_Ampdet.h"
 #include "QZ_Effect_Bapass.h"
+#include "QZ_Effect_Copy.h"
 #include "QZ_Effect_Deline.h"
 #include "QZ_Effect_Dist.h"
 #include "QZ_Effect_Hipass.h"
+#include "QZ_Effect_Koef.h"
 #include "QZ_Effect_Lopass.h"
+#include "QZ_Effect_Oper.h"
 #include "QZ_Effect_Zero.h"
 #include "QZ_Object.h"
 #include "QZ_Soundpipe.h"
@@ -22,6 +25,9 @@ constinit const QZ_Class __QZ[] = {
     {"QZ_Effect_Lopass", QZ_Effect_Lopass::cls},
     {"QZ_Effect_Bapass", QZ_Effect_Bapass::cls},
     {"QZ_Effect_Ampdet", QZ_Effect_Ampdet::cls},
+    {"QZ_Effect_Copy", QZ_Effect_Copy::cls},
+    {"QZ_Effect_Oper", QZ_Effect_Oper::cls},
+    {"QZ_Effect_Koef", QZ_Effect_Koef::cls},
     {"QZ_Effect_Dist", QZ_Effect_Dist::cls},
     {"QZ_Effect_Deline", QZ_Effect_Deline::cls},
     {nullptr, nullptr},
