@@ -23,7 +23,8 @@ void Replacing(benchmark::State& state) {
     fx->dispatcher(fx, effSetBlockSize, 0, frames, nullptr, 0.0f);
     fx->dispatcher(fx, effMainsChanged, 0, 1, nullptr, 0.0f);
     // A decaying tone, so that every block does real work.
-    std::vector<float> in(size_t(frames) * 64), out0(size_t(frames)), out1(size_t(frames));
+    std::vector<float> in(size_t(frames) * 64);
+    std::vector<float> out0(static_cast<size_t>(frames)), out1(static_cast<size_t>(frames));
     for (size_t i = 0; i < in.size(); ++i)
         in[i] = float(0.8 * std::exp(-double(i) / 44100.0) * std::sin(0.0313 * double(i)));
     size_t at = 0;
