@@ -1,8 +1,52 @@
 #include "QZ_Object.h"
 
 #include <cstring>
+#include <mutex>
 
-QZ_Object::~QZ_Object() = default;
+namespace {
+// Objects are made and deleted by commands on control threads, never in a pass.
+std::mutex registry_lock;
+QZ_Chain registry;
+uint64_t serials = 0;
+} // namespace
+
+QZ_Object::QZ_Object() : live(this) {
+    std::lock_guard<std::mutex> lock(registry_lock);
+    serial = serials++;
+    registry.insert(&live);
+}
+
+QZ_Object::~QZ_Object() {
+    std::lock_guard<std::mutex> lock(registry_lock);
+    registry.remove(&live);
+}
+
+namespace qz {
+
+uint64_t next_serial() {
+    std::lock_guard<std::mutex> lock(registry_lock);
+    return serials;
+}
+
+size_t live_objects() {
+    std::lock_guard<std::mutex> lock(registry_lock);
+    return size_t(registry.count);
+}
+
+void delete_objects_since(uint64_t mark) {
+    for (;;) {
+        QZ_Object* newest = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(registry_lock);
+            QZ_Chain_Item* last = registry.tail.prev;
+            if (last != &registry.head) newest = static_cast<QZ_Object*>(last->data);
+        }
+        if (!newest || newest->serial < mark) return;
+        delete newest; // its destructor leaves the registry
+    }
+}
+
+} // namespace qz
 
 QZ_value QZ_Object::m_delete(QZ_Object* o, QZ_value) {
     delete o;

@@ -1,4 +1,5 @@
 #pragma once
+#include "QZ_Chain.h"
 #include "QZ_Export.h"
 #include "QZ_Value.h"
 
@@ -36,8 +37,10 @@ class QZ_EXPORT QZ_Object {
 public:
     const QZ_Entry* descriptor = nullptr; // the class named by the creating command
     char* command = nullptr;              // that command's text; it outlives the object
+    uint64_t serial;                      // creation order among all objects
+    QZ_Chain_Item live;                   // membership in the registry of live objects
 
-    QZ_Object() = default;
+    QZ_Object();
     QZ_Object(const QZ_Object&) = delete;
     QZ_Object& operator=(const QZ_Object&) = delete;
     virtual ~QZ_Object();
@@ -88,6 +91,12 @@ QZ_Handler find_option(const QZ_Entry* descriptor, const char* name, size_t len)
 
 // The descriptor of a class named by the first len characters of name, or null.
 const QZ_Entry* find_class(const char* name, size_t len);
+
+// The registry of live objects, kept for tools and tests: a session can
+// delete what it made, and a test can count what is left.
+uint64_t next_serial();                   // the serial the next object will get
+size_t live_objects();                    // how many objects exist
+void delete_objects_since(uint64_t mark); // newest first, down to serial mark
 
 // The table find_class reads: the class table itself, except while a test
 // puts a table of its own probe classes in its place.

@@ -1,4 +1,5 @@
 #include "QZ_Effect.h"
+#include "QZ_Object.h"
 #include "QZ_PluginHost.h"
 #include "QZ_Soundpipe.h"
 #include "QZ_TestSupport.h"
@@ -222,7 +223,9 @@ TEST_F(Plugin, SampleRateReachesEveryBlockTruncated) {
 }
 
 TEST_F(Plugin, CloseAnswersOneAndDeletesEverything) {
+    size_t before = qz::live_objects();
     Host h;
+    EXPECT_EQ(qz::live_objects(), before + 1 + 5 + 11); // the chain, its buffers and blocks
     EXPECT_EQ(QZ_Soundpipe::current, nullptr); // the chain was closed after building
     std::string said = qz::test::stdout_of([&] {
         EXPECT_EQ(h.fx->dispatcher(h.fx, effClose, 0, 0, nullptr, 0), 1);
@@ -235,6 +238,7 @@ TEST_F(Plugin, CloseAnswersOneAndDeletesEverything) {
         ++count;
     EXPECT_EQ(count, 32u);
     EXPECT_EQ(said.find("NULL OBJECT"), std::string::npos);
+    EXPECT_EQ(qz::live_objects(), before);
 }
 
 TEST_F(Plugin, TwoInstancesAreIndependent) {

@@ -63,6 +63,19 @@ TEST_F(Shell, FailuresPrintTheMessageAndCount) {
         << all;
 }
 
+TEST_F(Shell, TheSessionsObjectsGoWithIt) {
+    size_t before = qz::live_objects();
+    {
+        qz::Shell sh(out);
+        EXPECT_TRUE(sh.line("QZ_Soundpipe -bl 64"));
+        EXPECT_TRUE(sh.line("QZ_Buffer"));
+        EXPECT_TRUE(sh.line("QZ_Effect_Hipass"));
+        EXPECT_EQ(qz::live_objects(), before + 3);
+    }
+    EXPECT_EQ(qz::live_objects(), before);
+    EXPECT_EQ(QZ_Soundpipe::current, nullptr);
+}
+
 TEST_F(Shell, SmallCapacityReportsNoSpace) {
     qz::Shell sh(out, 8);
     EXPECT_FALSE(sh.line("QZ_Soundpipe -bl"));

@@ -6,6 +6,11 @@
 
 namespace qz {
 
+Shell::Shell(std::FILE* out, int capacity)
+    : out_(out), capacity_(capacity), first_object_(next_serial()) {}
+
+Shell::~Shell() { delete_objects_since(first_object_); }
+
 bool Shell::needs_arguments(const std::string& t) {
     for (size_t i = 0; i + 1 < t.size(); ++i) {
         bool word_start = i == 0 || t[i - 1] == ' ';

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <string>
@@ -9,7 +10,11 @@ namespace qz {
 // prints one line per command.
 class Shell {
 public:
-    explicit Shell(std::FILE* out, int capacity = 4096) : out_(out), capacity_(capacity) {}
+    explicit Shell(std::FILE* out, int capacity = 4096);
+    // The session's objects still alive go with it, newest first.
+    ~Shell();
+    Shell(const Shell&) = delete;
+    Shell& operator=(const Shell&) = delete;
 
     // Runs one line; blank lines and "#" comments are skipped. Answers false
     // when the command did not answer success.
@@ -24,6 +29,7 @@ public:
 private:
     std::FILE* out_;
     int capacity_;
+    uint64_t first_object_;
     // Objects keep a reference to the text that created them, so every
     // command text lives as long as the shell.
     std::deque<std::string> texts_;

@@ -133,3 +133,31 @@ TEST(ClassTable, OptionsAreFoundUpThroughTheParents) {
 }
 
 } // namespace
+
+namespace {
+
+// Two objects that note the order in which they go.
+std::vector<int> gone;
+struct Noted : QZ_Object {
+    int id;
+    explicit Noted(int i) : id(i) {}
+    ~Noted() override { gone.push_back(id); }
+};
+
+TEST(Registry, CountsLiveObjectsAndDeletesNewestFirst) {
+    size_t before = qz::live_objects();
+    Noted* kept = new Noted(0);
+    uint64_t mark = qz::next_serial();
+    EXPECT_EQ(kept->serial + 1, mark);
+    new Noted(1);
+    new Noted(2);
+    EXPECT_EQ(qz::live_objects(), before + 3);
+    gone.clear();
+    qz::delete_objects_since(mark);
+    EXPECT_EQ(gone, (std::vector<int>{2, 1}));
+    EXPECT_EQ(qz::live_objects(), before + 1);
+    delete kept;
+    EXPECT_EQ(qz::live_objects(), before);
+}
+
+} // namespace
