@@ -146,20 +146,27 @@ void QZ_Application::run(float** inputs, float** outputs, int32_t frames) {
         int32_t* s = bi->data;
         for (int32_t at = 0; at < frames; at += chainBlock) {
             int32_t n = frames - at < chainBlock ? frames - at : chainBlock;
-            for (int32_t j = 0; j < n; ++j) {
-                float x = in ? in[at + j] : 0.0f;
-                if (x > 1.0f)
-                    x = 1.0f;
-                else if (!(x >= -1.0f))
-                    x = -1.0f; // NaN too
-                s[j] = int32_t(double(x) * 1073741824.0);
+            // Clipped to [-1, 1] (a NaN to -1) and scaled by 2^30, which is
+            // exact in single precision; the loops are written to vectorise.
+            if (in) {
+                const float* x = in + at;
+                for (int32_t j = 0; j < n; ++j) {
+                    float v = x[j] > 1.0f ? 1.0f : x[j];
+                    v = v >= -1.0f ? v : -1.0f;
+                    s[j] = int32_t(v * 1073741824.0f);
+                }
+            } else {
+                std::memset(s, 0, size_t(n) * sizeof *s);
             }
             QZ_Soundpipe::m_bl(chain, QZ_value::integer(n));
             chain->process();
-            for (int32_t j = 0; j < n; ++j) {
-                float y = float(s[j]) * 9.313226e-10f;
-                if (out0) out0[at + j] = y;
-                if (out1) out1[at + j] = y;
+            if (out0 && out1) {
+                float* y0 = out0 + at;
+                float* y1 = out1 + at;
+                for (int32_t j = 0; j < n; ++j) y0[j] = y1[j] = float(s[j]) * 9.313226e-10f;
+            } else if (float* y = out0 ? out0 : out1) {
+                y += at;
+                for (int32_t j = 0; j < n; ++j) y[j] = float(s[j]) * 9.313226e-10f;
             }
         }
     }

@@ -6,6 +6,10 @@
 
 namespace qz {
 
+// Keeps the compiler from re-associating arithmetic through v: a value
+// computed off a loop's critical path stays off it.
+template <class T> inline void opaque(T& v) { asm("" : "+r"(v)); }
+
 inline int32_t wrap(int64_t v) { return int32_t(uint32_t(uint64_t(v))); }
 inline int32_t add(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }
 inline int32_t sub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }

@@ -14,7 +14,10 @@ inline uint32_t onepole_k(int32_t f, int32_t clock, uint32_t k) {
 
 // Moves y toward x by the fraction k / 2^32 of their difference.
 inline int32_t onepole_step(int32_t x, int32_t y, uint32_t k) {
-    uint32_t u = uint32_t(x) - uint32_t(y) + 0x80000000u;
+    // x + 2^31 does not depend on y: one subtraction on the loop's critical path
+    uint32_t xb = uint32_t(x) + 0x80000000u;
+    opaque(xb);
+    uint32_t u = xb - uint32_t(y);
     int32_t d = int32_t(mulhi(u, k) - (k >> 1));
     return add(y, d);
 }
