@@ -292,6 +292,23 @@ void store(Run& r, const QZ_value& v) {
     }
 }
 
+// Moves past the current word: an option name becomes the pending option;
+// after a value, a discard or a creation argument the next word must be one.
+// Sets done at the end of the command. Nothing may follow a deletion: the
+// object is gone.
+QZ_error advance(Run& r, Word& cur, Word& pending, bool& done, bool after_delete = false) {
+    done = cur.kind == Kind::End || cur.kind == Kind::DiscardEnd;
+    if (done) return QZ_OK;
+    Word next = cur.kind == Kind::Option ? cur : read_option(cur.next);
+    done = next.kind == Kind::End;
+    if (done) return QZ_OK;
+    if (after_delete) return refuse(r, "options after delete:", &next);
+    if (next.kind == Kind::Bad) return refuse(r, next.why, &next);
+    pending = next;
+    cur = read_value(r, pending.next);
+    return QZ_OK;
+}
+
 QZ_error execute(Run& r) {
     if (r.flags & QZ_TEXT_RESULT && r.res && r.cap > 0) std::memset(r.res, 0, size_t(r.cap));
     char* p = r.text;
@@ -343,15 +360,9 @@ QZ_error execute(Run& r) {
         if (!put_hex(r, reinterpret_cast<uintptr_t>(obj))) return QZ_ERROR_COMMAND_NOT_SPACE;
         bool discard = cur.kind == Kind::Discard || cur.kind == Kind::DiscardEnd;
         if (r.flags & QZ_STORE && !discard) store(r, QZ_value::handle(obj));
-        if (cur.kind == Kind::End || cur.kind == Kind::DiscardEnd) return QZ_OK;
-        if (cur.kind == Kind::Option) {
-            pending = cur;
-        } else {
-            pending = read_option(cur.next);
-            if (pending.kind == Kind::End) return QZ_OK;
-            if (pending.kind == Kind::Bad) return refuse(r, pending.why, &pending);
-        }
-        cur = read_value(r, pending.next);
+        bool done;
+        QZ_error e = advance(r, cur, pending, done);
+        if (e != QZ_OK || done) return e;
     }
 
     for (;;) {
@@ -364,38 +375,22 @@ QZ_error execute(Run& r) {
             std::printf("derar: param '%s' not found\n", opt);
             return QZ_ERROR_COMMAND_NOT_PARAM;
         }
-        // nothing may follow a deletion: the object is gone
-        bool deletes = optlen == 6 && std::memcmp(opt, "delete", 6) == 0;
-
         if (cur.kind == Kind::Value) {
             char saved = *cur.sep;
             if (saved == ' ' && !cur.conversion) *cur.sep = '\0';
             h(obj, cur.v);
             if (saved == ' ' && !cur.conversion) *cur.sep = saved;
-            pending = read_option(cur.next);
-            if (pending.kind == Kind::End) return QZ_OK;
-            if (deletes) return refuse(r, "options after delete:", &pending);
-            if (pending.kind == Kind::Bad) return refuse(r, pending.why, &pending);
-            cur = read_value(r, pending.next);
-            continue;
-        }
-
-        QZ_value res = h(obj, QZ_EMPTY);
-        bool discard = cur.kind == Kind::Discard || cur.kind == Kind::DiscardEnd;
-        if (!discard) {
-            if (!put_result(r, res)) return QZ_ERROR_COMMAND_NOT_SPACE;
-            store(r, res);
-        }
-        if (cur.kind == Kind::End || cur.kind == Kind::DiscardEnd) return QZ_OK;
-        if (deletes) return refuse(r, "options after delete:", &cur);
-        if (cur.kind == Kind::Option) {
-            pending = cur;
         } else {
-            pending = read_option(cur.next);
-            if (pending.kind == Kind::End) return QZ_OK;
-            if (pending.kind == Kind::Bad) return refuse(r, pending.why, &pending);
+            QZ_value res = h(obj, QZ_EMPTY);
+            if (cur.kind != Kind::Discard && cur.kind != Kind::DiscardEnd) {
+                if (!put_result(r, res)) return QZ_ERROR_COMMAND_NOT_SPACE;
+                store(r, res);
+            }
         }
-        cur = read_value(r, pending.next);
+        bool done;
+        bool deleted = optlen == 6 && std::memcmp(opt, "delete", 6) == 0;
+        QZ_error e = advance(r, cur, pending, done, deleted);
+        if (e != QZ_OK || done) return e;
     }
 }
 

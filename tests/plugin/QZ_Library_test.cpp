@@ -1,6 +1,5 @@
 // The built plug-in library, loaded the way a host loads it.
 #include "QZ_Library.h"
-#include "QZ_Process.h"
 #include "QZ_Vst2.h"
 
 #include <gtest/gtest.h>

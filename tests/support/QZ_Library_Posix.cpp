@@ -1,6 +1,6 @@
 #include "QZ_Library.h"
 
-#include "QZ_Process.h"
+#include <cstdlib>
 
 #include <dlfcn.h>
 
@@ -14,6 +14,9 @@ Library::~Library() {
 
 void* Library::symbol(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
 
-std::string plugin_library_path() { return build_path("VelvetRampart.so"); }
+std::string plugin_library_path() {
+    const char* dir = std::getenv("VR_BUILD_DIR");
+    return std::string(dir ? dir : ".") + "/VelvetRampart.so";
+}
 
 } // namespace qz::test

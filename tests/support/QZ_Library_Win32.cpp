@@ -1,6 +1,6 @@
 #include "QZ_Library.h"
 
-#include "QZ_Process.h"
+#include <cstdlib>
 
 #include <windows.h>
 
@@ -17,6 +17,9 @@ void* Library::symbol(const char* name) const {
                    : nullptr;
 }
 
-std::string plugin_library_path() { return build_path("VelvetRampart.dll"); }
+std::string plugin_library_path() {
+    const char* dir = std::getenv("VR_BUILD_DIR");
+    return std::string(dir ? dir : ".") + "/VelvetRampart.dll";
+}
 
 } // namespace qz::test

@@ -1,4 +1,4 @@
-#include "QZ_Process.h"
+#include "rampart_TestSupport.h"
 #include "QZ_Shell.h"
 #include "QZ_Soundpipe.h"
 
@@ -93,50 +93,47 @@ TEST(ShellArguments, OnlyWholeConversionWordsNeedArguments) {
 }
 
 // The built program, natively or under wine, reading a session file.
+rampart::test::Ran qzsh(const std::vector<std::string>& args) {
+    return rampart::test::run_built("qzsh", args);
+}
+
+// Writes a session file through the Unix path of a Z:/ path under wine.
+std::string session(const std::string& text) {
+    std::string path = rampart::test::scratch_dir() + "/session.qz";
+    std::ofstream(path.substr(path.find(':') == 1 ? 2 : 0), std::ios::binary) << text;
+    return path;
+}
+
 TEST(QzshProgram, ScriptedSessionAndExitStatus) {
-    std::string script = qz::test::build_path("qzsh_session.qz");
-    {
-        std::ofstream f(script.substr(script.find(':') == 1 ? 2 : 0), std::ios::binary);
-        f << "# build, query and take apart\n"
-          << "QZ_Soundpipe -bl 256 -bl\n"
-          << "QZ_Buffer -l -limit 2.9 -limit\n"
-          << "QZ_Effect_Hipass -f 200 -clock 44100 -f -mode add -mode\n"
-          << "QZ_Soundpipe current\n"
-          << "\n";
-    }
-    int status = -1;
-    std::string out = qz::test::run_program(
-        "\"" + qz::test::program_path("qzsh") + "\" \"" + script + "\"", &status);
-    EXPECT_EQ(status, 0) << out;
+    auto ran = qzsh({session("# build, query and take apart\n"
+                             "QZ_Soundpipe -bl 256 -bl\n"
+                             "QZ_Buffer -l -limit 2.9 -limit\n"
+                             "QZ_Effect_Hipass -f 200 -clock 44100 -f -mode add -mode\n"
+                             "QZ_Soundpipe current\n"
+                             "\n")});
+    EXPECT_EQ(ran.status, 0) << ran.out << ran.err;
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(out, m, std::regex("(0x[0-9A-F]+) 256\n0x[0-9A-F]+ 256 2\n"
-                                                    "0x[0-9A-F]+ 200 add\n(0x[0-9A-F]+)\n")))
-        << out;
+    ASSERT_TRUE(std::regex_match(ran.out, m,
+                                 std::regex("(0x[0-9A-F]+) 256\n0x[0-9A-F]+ 256 2\n"
+                                            "0x[0-9A-F]+ 200 add\n(0x[0-9A-F]+)\n")))
+        << ran.out;
     EXPECT_EQ(m[1], m[2]); // "current" named the soundpipe of the first line
 
-    {
-        std::ofstream f(script.substr(script.find(':') == 1 ? 2 : 0), std::ios::binary);
-        f << "QZ_Soundpipe -zz\nQZ_Buffer -l %i\nQZ_Soundpipe current -e\n";
-    }
-    out = qz::test::run_program("\"" + qz::test::program_path("qzsh") + "\" \"" + script + "\"",
-                                &status);
-    EXPECT_EQ(status, 1);
-    EXPECT_TRUE(std::regex_match(out, std::regex("derar: QZ_Soundpipe -zz\n"
-                                                 "derar: param 'zz' not found\n"
-                                                 "error: Param not found\n"
-                                                 "error: conversions need arguments\n"
-                                                 "0x[0-9A-F]+ 1\n")))
-        << out;
+    ran = qzsh({session("QZ_Soundpipe -zz\nQZ_Buffer -l %i\nQZ_Soundpipe current -e\n")});
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_TRUE(std::regex_match(ran.out, std::regex("derar: QZ_Soundpipe -zz\n"
+                                                     "derar: param 'zz' not found\n"
+                                                     "error: Param not found\n"
+                                                     "error: conversions need arguments\n"
+                                                     "0x[0-9A-F]+ 1\n")))
+        << ran.out;
 }
 
 TEST(QzshProgram, BadArgumentsAndMissingFiles) {
-    int status = -1;
-    std::string exe = "\"" + qz::test::program_path("qzsh") + "\"";
-    qz::test::run_program(exe + " --capacity 0", &status);
-    EXPECT_EQ(status, 2);
-    std::string out = qz::test::run_program(exe + " no-such-file.qz", &status);
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(out.find("cannot open"), std::string::npos);
+    EXPECT_EQ(qzsh({"--capacity", "0"}).status, 2);
+    auto ran = qzsh({"no-such-file.qz"});
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_NE(ran.err.find("cannot open"), std::string::npos) << ran.err;
 }
 
 } // namespace

@@ -60,12 +60,14 @@ Audio ramp(size_t frames, int rate, int channels) {
     return a;
 }
 
-Ran run_rampart(const std::vector<std::string>& args) {
+Ran run_rampart(const std::vector<std::string>& args) { return run_built("rampart", args); }
+
+Ran run_built(const std::string& name, const std::vector<std::string>& args) {
     static int runs = 0;
     std::filesystem::path dir = std::filesystem::path(build_dir()) / "test-tmp";
     std::filesystem::create_directories(dir);
     std::string err_file = (dir / ("stderr-" + std::to_string(++runs) + ".txt")).generic_string();
-    Ran r = run_program(build_dir() + "/rampart" + program_suffix(), args, err_file);
+    Ran r = run_program(build_dir() + "/" + name + program_suffix(), args, err_file);
     std::ifstream in(err_file, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();

@@ -35,6 +35,8 @@ struct Ran {
 };
 // Runs build_dir()/rampart with these arguments (each one quoted).
 Ran run_rampart(const std::vector<std::string>& args);
+// The same for another program of the build, named without its suffix.
+Ran run_built(const std::string& name, const std::vector<std::string>& args);
 // The platform part of it: runs a program with arguments, standard output
 // into `out`, standard error into a file.
 Ran run_program(const std::string& program, const std::vector<std::string>& args,
