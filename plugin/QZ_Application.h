@@ -80,6 +80,10 @@ public:
     QZ_Application();
     ~QZ_Application() = default;
 
+    // The library's load and unload hooks; the sustainer keeps no global state.
+    static QZ_error start() { return QZ_OK; }
+    static QZ_error end() { return QZ_OK; }
+
     QZ_error create() override;
     QZ_error attach(QZ_Win* window) override;
     QZ_error detach() override;

@@ -1,3 +1,4 @@
+#include "QZ_Application.h"
 #include "QZ_Apptpl.h"
 #include "QZ_cfuncs.h"
 
@@ -7,6 +8,11 @@
 // starts the framework.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     hInstance = instance;
-    if (reason == DLL_PROCESS_ATTACH) QZ_initall();
+    if (reason == DLL_PROCESS_ATTACH) {
+        QZ_initall();
+        QZ_Application::start();
+    } else if (reason == DLL_PROCESS_DETACH) {
+        QZ_Application::end();
+    }
     return TRUE;
 }

@@ -34,4 +34,16 @@ TEST(Library, EveryEntryNameCreatesAWorkingPlugin) {
     }
 }
 
+TEST(Library, LoadRoutineStoresTheModuleInstance) {
+    qz::test::Library lib(qz::test::plugin_library_path());
+    ASSERT_TRUE(lib.loaded());
+    auto instance = static_cast<void**>(lib.symbol("hInstance"));
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ(*instance, lib.instance());
+    // the framework's exported data is there too
+    auto ok = static_cast<const char* const*>(lib.symbol("QZ_OK"));
+    ASSERT_NE(ok, nullptr);
+    EXPECT_STREQ(*ok, "Operation OK");
+}
+
 } // namespace

@@ -12,6 +12,9 @@ public:
     Library& operator=(const Library&) = delete;
     bool loaded() const { return handle_ != nullptr; }
     void* symbol(const char* name) const;
+    // What the library's load routine stores as its module instance: the
+    // module handle on Windows; nothing where libraries have no such handle.
+    void* instance() const;
 
 private:
     void* handle_;

@@ -12,6 +12,8 @@ Library::~Library() {
     if (handle_) dlclose(handle_);
 }
 
+void* Library::instance() const { return nullptr; }
+
 void* Library::symbol(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
 
 std::string plugin_library_path() {
