@@ -2,7 +2,7 @@
 # Every test, from a fresh Debian machine: installs what is missing, builds the
 # native, native-asan and win32 presets, runs each one's ctest suite (win32's
 # under wine) and every fuzzer for a bounded time, then prints a summary.
-#   FUZZ_SECONDS=N   total fuzzing time (default 60)
+#   FUZZ_SECONDS=N   fuzzing time for each fuzzer (default 60)
 #   JOBS=N           build parallelism (default 2)
 set -euo pipefail
 
@@ -88,7 +88,7 @@ for src in tests/fuzz/*_fuzz.cpp; do
     [ -e "$src" ] && fuzzers+=("$(basename "$src" .cpp)")
 done
 if [ ${#fuzzers[@]} -gt 0 ]; then
-    each=$((fuzz_seconds / ${#fuzzers[@]}))
+    each=$fuzz_seconds
     [ "$each" -ge 5 ] || each=5
     for name in "${fuzzers[@]}"; do
         short=${name%_fuzz}
