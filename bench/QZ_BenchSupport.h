@@ -16,6 +16,18 @@
 
 namespace qz::bench {
 
+// Nanoseconds per sample and the multiple of real time at 44.1 kHz, both from
+// CPU time. The library prints them as rates with units of its own:
+// "ns_per_sample=1.25s" is 1.25 ns per sample, "x_realtime=18.1k/s" is 18100
+// times real time.
+inline void per_sample(benchmark::State& state, double samples_per_iteration) {
+    double samples = double(state.iterations()) * samples_per_iteration;
+    state.SetItemsProcessed(int64_t(samples));
+    state.counters["ns_per_sample"] = benchmark::Counter(
+        samples * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["x_realtime"] = benchmark::Counter(samples / 44100.0, benchmark::Counter::kIsRate);
+}
+
 inline char* text(const std::string& s) {
     static std::deque<std::string> keep;
     keep.push_back(s);
@@ -53,13 +65,7 @@ public:
         }
         report(state, n);
     }
-    static void report(benchmark::State& state, int32_t n) {
-        double samples = double(state.iterations()) * n;
-        state.counters["ns_per_sample"] = benchmark::Counter(
-            samples * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-        state.counters["x_realtime"] =
-            benchmark::Counter(samples / 44100.0, benchmark::Counter::kIsRate);
-    }
+    static void report(benchmark::State& state, int32_t n) { per_sample(state, n); }
 
     int32_t n;
     QZ_Soundpipe* pipe = nullptr;

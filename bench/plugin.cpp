@@ -1,5 +1,6 @@
 // The whole plug-in's replacing process, as a host calls it: mono input,
 // two outputs, 44.1 kHz, at several host block sizes.
+#include "QZ_BenchSupport.h"
 #include "QZ_Main_Vst.h"
 
 #include <benchmark/benchmark.h>
@@ -45,11 +46,7 @@ void Replacing(benchmark::State& state) {
     dup2(saved, 1);
     close(null);
     close(saved);
-    double samples = double(state.iterations()) * frames;
-    state.SetItemsProcessed(int64_t(samples));
-    state.counters["ns_per_sample"] = benchmark::Counter(
-        samples * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["x_realtime"] = benchmark::Counter(samples / 44100.0, benchmark::Counter::kIsRate);
+    qz::bench::per_sample(state, frames);
 }
 BENCHMARK(Replacing)->Arg(64)->Arg(512)->Arg(4096);
 

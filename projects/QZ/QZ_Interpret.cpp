@@ -123,15 +123,21 @@ Word bad(Word w, const char* why) {
     return w;
 }
 
-// Reads the word at p in value position.
-Word read_value(Run& r, char* p) {
+// A word starting at p; complete when p is at the text's end (the end word).
+Word at(char* p) {
     Word w;
     w.start = p;
     if (*p == '\0') {
         w.kind = Kind::End;
         w.sep = w.next = p;
-        return w;
     }
+    return w;
+}
+
+// Reads the word at p in value position.
+Word read_value(Run& r, char* p) {
+    Word w = at(p);
+    if (*p == '\0') return w;
     if (*p == '%') {
         w.conversion = true;
         char c = p[1];
@@ -210,13 +216,8 @@ Word read_value(Run& r, char* p) {
 
 // Reads the word at p where an option name (or the end) must stand.
 Word read_option(char* p) {
-    Word w;
-    w.start = p;
-    if (*p == '\0') {
-        w.kind = Kind::End;
-        w.sep = w.next = p;
-        return w;
-    }
+    Word w = at(p);
+    if (*p == '\0') return w;
     const char* sep;
     int state = classify(p, &sep);
     w.sep = const_cast<char*>(sep);
