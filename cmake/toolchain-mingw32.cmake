@@ -1,33 +1,9 @@
-# Cross build of the 32-bit Windows plug-in with MinGW-w64 (posix thread model:
-# the win32 model has no std::mutex and GoogleTest does not build with it).
-set(CMAKE_SYSTEM_NAME Windows)
+# The 32-bit Windows build: i686 MinGW-w64.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(VR_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${VR_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VR_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${VR_MINGW_PREFIX}-windres)
-# CMake cannot derive the binutils prefix from the "-posix" compiler names.
-set(CMAKE_AR ${VR_MINGW_PREFIX}-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB ${VR_MINGW_PREFIX}-ranlib CACHE FILEPATH "")
-set(CMAKE_OBJDUMP ${VR_MINGW_PREFIX}-objdump CACHE FILEPATH "")
-
-set(CMAKE_FIND_ROOT_PATH /usr/${VR_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Doubles in SSE2 registers, never x87 extended precision, and no fused
-# multiply-add: audio must match the 64-bit build bit for bit.
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse -ffp-contract=off")
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -ffp-contract=off")
-
-# libgcc, libstdc++ and winpthread go inside every binary: the DLL must need
-# nothing but the Windows system libraries.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
-
-get_filename_component(VR_WINE_RUN "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh" ABSOLUTE)
-set(CMAKE_CROSSCOMPILING_EMULATOR "${VR_WINE_RUN}")
+set(VR_WINE_ARCH win32)
+# Doubles in SSE2 registers, never x87 extended precision: audio must match the
+# 64-bit builds bit for bit.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw.cmake)

@@ -1,84 +1,119 @@
 #!/usr/bin/env bash
-# The main job: builds the native and the 32-bit Windows programs, runs the same
-# qzsh session on both (the Windows one under wine), then renders a test signal
-# through the plug-in natively (VelvetRampart.so) and under wine
-# (VelvetRampart.dll), checks that both renders are bit-identical and prints the
-# levels of the quiet tail before and after.
+# The main job: builds the native program and the Windows ones (64-bit, and
+# 32-bit where this machine executes 32-bit programs), runs the same qzsh
+# session on each (the Windows ones under wine), then renders a test signal
+# through the plug-in on each build (VelvetRampart.so natively, VelvetRampart.dll
+# under wine), checks that every render is bit-identical to the native one and
+# prints the levels of the quiet tail before and after.
 #   scripts/demo.sh [SCRIPT]    (default scripts/demo.qz)
 #   DEMO_PLUGIN=NAME            render through another plug-in of the builds
+#   VR_NO_32BIT=1               leave the 32-bit build out, as on a machine without 32-bit execution
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 session=$(realpath "${1:-$root/scripts/demo.qz}")
 plugin=${DEMO_PLUGIN:-VelvetRampart}
 cd "$root"
+# shellcheck source=scripts/common.sh
+. scripts/common.sh
 
 scripts/setup.sh
-scripts/build.sh native win32
+windows=(win64)
+if probe_exec32 demo "the 32-bit Windows build is left out (its qzsh session and its render)"; then
+    windows=(win32 win64)
+fi
+scripts/build.sh native "${windows[@]}"
 
-for program in build/native/qzsh build/win32/qzsh.exe build/native/rampart build/win32/rampart.exe; do
-    [ -x "$program" ] || { echo "demo: $program was not built" >&2; exit 1; }
+for b in native "${windows[@]}"; do
+    for program in qzsh rampart; do
+        exe=build/$b/$program
+        [ "$b" = native ] || exe+=.exe
+        [ -x "$exe" ] || { echo "demo: $exe was not built" >&2; exit 1; }
+    done
 done
 
-status=0
-echo
-echo "== native: build/native/qzsh < ${session#"$root"/}"
-build/native/qzsh <"$session" || status=$?
+running=()
+stop_wine() { for b in "${running[@]}"; do scripts/wine-run.sh --arch "$b" --stop; done; }
+trap stop_wine EXIT
+for b in "${windows[@]}"; do
+    running+=("$b")
+    scripts/wine-run.sh --arch "$b" --start
+done
 
-trap 'scripts/wine-run.sh --stop' EXIT
-scripts/wine-run.sh --start
-echo
-echo "== win32: wine build/win32/qzsh.exe < ${session#"$root"/}"
-# Windows programs end their lines with CR LF.
-scripts/wine-run.sh build/win32/qzsh.exe <"$session" | tr -d '\r' || status=$?
-
-# --- the plug-in on both builds ---------------------------------------------
-
-rampart=build/native/rampart
-win() { scripts/wine-run.sh build/win32/rampart.exe "$@" | tr -d '\r'; }
+# on BUILD PROGRAM ARGS...: a program of that build; under wine, absolute
+# paths are seen through drive Z: and lines end in CR LF.
+on() {
+    local b=$1 program=$2 a args=()
+    shift 2
+    if [ "$b" = native ]; then
+        "build/native/$program" "$@"
+        return
+    fi
+    for a in "$@"; do
+        case $a in
+        /*) args+=("Z:$a") ;;
+        *) args+=("$a") ;;
+        esac
+    done
+    scripts/wine-run.sh --arch "$b" "build/$b/$program.exe" "${args[@]}" | tr -d '\r'
+}
 # Milliseconds since the epoch, for the timings.
 now() { date +%s%3N; }
 
-so=build/native/$plugin.so
-dll=build/win32/$plugin.dll
-for lib in "$so" "$dll"; do
-    [ -f "$lib" ] || { echo "demo: plug-in not built: $lib is missing" >&2; exit 1; }
+status=0
+for b in native "${windows[@]}"; do
+    echo
+    echo "== $b: qzsh < ${session#"$root"/}"
+    on "$b" qzsh <"$session" || status=$?
 done
-if ! why=$($rampart info "$so" 2>&1 >/dev/null); then
-    echo "demo: plug-in not built: ${why#rampart: }" >&2
-    exit 1
-fi
-if ! why=$(win info "Z:$root/$dll" 2>&1 >/dev/null); then
-    echo "demo: plug-in not built: ${why#rampart: }" >&2
-    exit 1
-fi
 
-demo=build/demo
+# --- the plug-in on every build ---------------------------------------------
+
+lib_of() { if [ "$1" = native ]; then echo "$root/build/native/$plugin.so"; else echo "$root/build/$1/$plugin.dll"; fi; }
+for b in native "${windows[@]}"; do
+    lib=$(lib_of "$b")
+    [ -f "$lib" ] || { echo "demo: plug-in not built: $lib is missing" >&2; exit 1; }
+    if ! why=$(on "$b" rampart info "$lib" 2>&1 >/dev/null); then
+        echo "demo: plug-in not built: ${why#rampart: }" >&2
+        exit 1
+    fi
+done
+
+demo=$root/build/demo
 mkdir -p "$demo"
 settings=(--sustain -24 --level -6)
 echo
-echo "== test signal: $rampart synth $demo/in.wav --seconds 6"
-$rampart synth "$demo/in.wav" --seconds 6
+echo "== test signal: rampart synth build/demo/in.wav --seconds 6"
+on native rampart synth "$demo/in.wav" --seconds 6
+
+for b in native "${windows[@]}"; do
+    echo
+    echo "== $b: rampart render ... --plugin build/$b/$(basename "$(lib_of "$b")") ${settings[*]}"
+    t0=$(now)
+    on "$b" rampart render "$demo/in.wav" "$demo/out-$b.wav" --plugin "$(lib_of "$b")" "${settings[@]}"
+    echo "($(($(now) - t0)) ms)"
+done
 
 echo
-echo "== native: $rampart render ... --plugin $so ${settings[*]}"
-t0=$(now)
-$rampart render "$demo/in.wav" "$demo/out-native.wav" --plugin "$so" "${settings[@]}"
-echo "($(($(now) - t0)) ms)"
-
-echo
-echo "== win32: wine build/win32/rampart.exe render ... --plugin $dll ${settings[*]}"
-t0=$(now)
-win render "Z:$root/$demo/in.wav" "Z:$root/$demo/out-win32.wav" --plugin "Z:$root/$dll" "${settings[@]}"
-echo "($(($(now) - t0)) ms)"
-
-echo
-echo "== the two renders"
-$rampart compare "$demo/out-native.wav" "$demo/out-win32.wav" || status=1
+echo "== the renders"
+same=(native)
+for b in "${windows[@]}"; do
+    if on native rampart compare "$demo/out-native.wav" "$demo/out-$b.wav" >"$demo/compare.txt"; then
+        same+=("$b")
+    else
+        echo "$b differs from native: $(cat "$demo/compare.txt")"
+        status=1
+    fi
+done
+if [ ${#same[@]} -gt 1 ]; then
+    line=${same[0]}
+    for b in "${same[@]:1}"; do line+=", $b"; done
+    echo "bit-identical: $line ($plugin, build/demo/out-*.wav)"
+fi
 
 echo
 echo "== the quiet tail (from 3 s), before and after"
-$rampart levels "$demo/in.wav" --from 3
-$rampart levels "$demo/out-native.wav" --from 3
+on native rampart levels "$demo/in.wav" --from 3
+on native rampart levels "$demo/out-native.wav" --from 3
 
 exit "$status"

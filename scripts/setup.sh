@@ -8,7 +8,8 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev llvm
       g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
-      wine wine32:i386 xvfb x11-utils
+      g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+      wine wine32:i386 wine64 xvfb x11-utils
       googletest libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev pkg-config)
 
 for p in "${pkgs[@]}"; do have_pkg "$p" || need+=("$p"); done

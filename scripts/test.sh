@@ -1,59 +1,82 @@
 #!/usr/bin/env bash
 # Every test, from a fresh Debian machine: installs what is missing, builds the
-# native, native-asan and win32 presets, runs each one's ctest suite (win32's
-# under wine) and every fuzzer for a bounded time, then prints a summary.
+# native, native-asan, win32 and win64 presets, runs each one's ctest suite (the
+# Windows ones under wine, 32-bit and 64-bit), makes the packages and checks
+# each, runs every fuzzer for a bounded time, then prints a summary.
+# Where this machine cannot execute 32-bit programs (or VR_NO_32BIT=1), win32 is
+# still built and its export and import checks run; its programs are skipped
+# and counted as skipped.
 #   FUZZ_SECONDS=N   fuzzing time for each fuzzer (default 60)
 #   JOBS=N           build parallelism (default 2)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+# shellcheck source=scripts/common.sh
+. scripts/common.sh
 
 fuzz_seconds=${FUZZ_SECONDS:-60}
 started=$SECONDS
 summary=()
 passed=0
 failed=0
+skipped=0
 
 # record STEP RESULT SECONDS [DETAIL]
 record() {
-    summary+=("$(printf '  %-24s %-6s %5ss  %s' "$1" "$2" "$3" "${4:-}")")
+    summary+=("$(printf '  %-28s %-7s %5ss  %s' "$1" "$2" "$3" "${4:-}")")
 }
 
 # A wine server left running would hold the prefix (and the caller's pipes).
-wine_started=0
-cleanup() { [ $wine_started -eq 0 ] || scripts/wine-run.sh --stop || true; }
+wine_arch=""
+cleanup() { [ -z "$wine_arch" ] || scripts/wine-run.sh --arch "$wine_arch" --stop || true; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 scripts/setup.sh
+exec32=1
+probe_exec32 test.sh "the win32 build is made and its export and import checks run;\
+ its programs under wine (tests, identity renders, package check) are skipped" || exec32=0
 
 # run_ctest PRESET: runs the preset's tests and adds them to the counts.
 run_ctest() {
-    local preset=$1 log=build/$1/ctest.log t0=$SECONDS status=0
+    local preset=$1 log=build/$1/ctest.log t0=$SECONDS status=0 total bad skip
     echo "== test $preset"
     ctest --preset "$preset" 2>&1 | tee "$log" || status=$?
-    # "NN% tests passed, F tests failed out of T"
-    local line total=0 bad=0
-    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
-    if [ -n "$line" ]; then
-        total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
-        bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
-    fi
+    read -r total bad skip < <(ctest_counts "$log")
     if [ "$status" -ne 0 ] && [ "$bad" -eq 0 ]; then
         bad=1 # ctest itself failed
     fi
-    passed=$((passed + total - bad))
+    passed=$((passed + total - bad - skip))
     failed=$((failed + bad))
+    skipped=$((skipped + skip))
+    local detail="$total tests"
+    [ "$skip" -eq 0 ] || detail+=", $skip skipped"
     if [ "$status" -eq 0 ]; then
-        record "test $preset" ok $((SECONDS - t0)) "$total tests"
+        record "test $preset" ok $((SECONDS - t0)) "$detail"
     else
         record "test $preset" FAILED $((SECONDS - t0)) "$bad of $total failed"
     fi
-    return "$status"
 }
 
-for preset in native native-asan win32; do
+# check_package PRESET: makes that build's package and checks it.
+check_package() {
+    local preset=$1 t0=$SECONDS status=0 archive
+    if ! scripts/package.sh "$preset"; then
+        record "package $preset" FAILED $((SECONDS - t0))
+        failed=$((failed + 1))
+        return
+    fi
+    archive=$(ls build/packages/VelvetRampart-*-"$(package_platform "$preset")".{zip,tar.gz} 2>/dev/null | head -n 1)
+    bash tests/tools/package_test.sh "$root" "$archive" || status=$?
+    case $status in
+    0) record "package $preset" ok $((SECONDS - t0)) "$(basename "$archive")"; passed=$((passed + 1)) ;;
+    77) record "package $preset" skipped $((SECONDS - t0)) "made; loading it needs 32-bit"; skipped=$((skipped + 1)) ;;
+    *) record "package $preset" FAILED $((SECONDS - t0)) "$(basename "$archive")"; failed=$((failed + 1)) ;;
+    esac
+}
+
+for preset in native native-asan win32 win64; do
     t0=$SECONDS
     if ! scripts/build.sh "$preset"; then
         record "build $preset" FAILED $((SECONDS - t0))
@@ -62,23 +85,38 @@ for preset in native native-asan win32; do
     fi
     record "build $preset" ok $((SECONDS - t0))
 
-    if [ "$preset" = win32 ]; then
-        # One persistent wine server for the whole suite, warmed with its output
-        # detached: each program then starts at once.
-        t0=$SECONDS
-        wine_started=1
-        if ! scripts/wine-run.sh --start; then
-            record "wine prefix" FAILED $((SECONDS - t0))
-            failed=$((failed + 1))
-            continue
+    case $preset in
+    win32 | win64)
+        if [ "$preset" = win32 ] && [ $exec32 -eq 0 ]; then
+            record "wine prefix $preset" skipped 0 "no 32-bit execution"
+            skipped=$((skipped + 1))
+        else
+            # One persistent wine server for the whole suite, warmed with its
+            # output detached: each program then starts at once.
+            t0=$SECONDS
+            wine_arch=$preset
+            if ! scripts/wine-run.sh --arch "$preset" --start; then
+                record "wine prefix $preset" FAILED $((SECONDS - t0))
+                failed=$((failed + 1))
+                scripts/wine-run.sh --arch "$preset" --stop
+                wine_arch=""
+                continue
+            fi
+            record "wine prefix $preset" ok $((SECONDS - t0))
         fi
-        record "wine prefix" ok $((SECONDS - t0))
-        run_ctest win32 || true
-        scripts/wine-run.sh --stop
-        wine_started=0
-    else
-        run_ctest "$preset" || true
-    fi
+        run_ctest "$preset"
+        check_package "$preset"
+        if [ -n "$wine_arch" ]; then
+            scripts/wine-run.sh --arch "$preset" --stop
+            wine_arch=""
+        fi
+        ;;
+    native)
+        run_ctest "$preset"
+        check_package "$preset"
+        ;;
+    *) run_ctest "$preset" ;;
+    esac
 done
 
 # Fuzzers: the seed corpus is copied to a scratch corpus under build/ so the
@@ -122,5 +160,6 @@ fi
 echo
 echo "== summary ($((SECONDS - started))s)"
 printf '%s\n' "${summary[@]}"
-echo "test.sh: $passed passed, $failed failed"
+[ $exec32 -eq 1 ] || echo "  (${VR_EXEC32#no: }: the 32-bit Windows programs were skipped)"
+echo "test.sh: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]

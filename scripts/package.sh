@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Makes the packages a user downloads, in build/packages/:
+#   VelvetRampart-VERSION-win32.zip, -win64.zip, -linux-x86_64.tar.gz
+# each holding the plug-in without debug information, INSTALL.txt (where hosts
+# look for it) and LICENSE, in a folder of the package's name. The debug
+# information stays beside them, in VelvetRampart-VERSION-PLATFORM-debug/, under
+# the name the plug-in's debug link gives (gdb finds it placed next to it).
+#   scripts/package.sh [preset...]     default: native win32 win64 (built first)
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+# shellcheck source=scripts/common.sh
+. scripts/common.sh
+
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(native win32 win64)
+for preset in "${presets[@]}"; do
+    package_platform "$preset" >/dev/null || { echo "package: no package for preset '$preset'" >&2; exit 2; }
+done
+scripts/build.sh "${presets[@]}"
+
+out=build/packages
+mkdir -p "$out"
+# Entries dated from the last commit: the same sources, the same archive.
+mtime=$(date -u -d "@$(git log -1 --format=%ct 2>/dev/null || echo 0)" '+%Y-%m-%d %H:%M:%S UTC')
+cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$2/CMakeCache.txt"; }
+
+for preset in "${presets[@]}"; do
+    build=build/$preset
+    platform=$(package_platform "$preset")
+    version=$(cache_value CMAKE_PROJECT_VERSION "$build")
+    objcopy=$(cache_value CMAKE_OBJCOPY "$build")
+    name=VelvetRampart-$version-$platform
+    stage=$out/stage/$name
+    debug=$out/$name-debug
+    rm -rf "$stage" "$debug"
+    cmake --install "$build" --prefix "$stage" --component plugin >/dev/null
+
+    lib=VelvetRampart.so
+    [ "$preset" = native ] || lib=VelvetRampart.dll
+    mkdir -p "$debug"
+    "$objcopy" --only-keep-debug "$stage/$lib" "$debug/$lib.debug"
+    "$objcopy" --strip-debug --strip-unneeded --add-gnu-debuglink="$debug/$lib.debug" "$stage/$lib"
+
+    if [ "$preset" = native ]; then
+        archive=$name.tar.gz
+        format=gnutar
+        flags=czf
+    else
+        archive=$name.zip
+        format=zip
+        flags=cf
+    fi
+    rm -f "$out/$archive" "$out/$archive.part"
+    (cd "$out/stage" && cmake -E tar "$flags" "../$archive.part" --format="$format" \
+        --mtime="$mtime" -- "$name")
+    mv "$out/$archive.part" "$out/$archive"
+    printf 'package: %s (%s KiB; plug-in %s KiB, debug information %s KiB beside it)\n' \
+        "$out/$archive" "$(($(stat -c %s "$out/$archive") / 1024))" \
+        "$(($(stat -c %s "$stage/$lib") / 1024))" "$(($(stat -c %s "$debug/$lib.debug") / 1024))"
+done
+rm -rf "$out/stage"

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Checks a package from scripts/package.sh as a user receives it: the archive
+# holds its folder with the plug-in, INSTALL.txt and LICENSE and nothing else;
+# the plug-in carries no debug information but links to the debug file kept
+# beside the package, which has it; and the packaged plug-in still loads
+# through its entry point (rampart info of the same build: the record, its
+# magic, the dispatcher). Exits 77 (skipped) where the build cannot run here.
+#   package_test.sh SOURCE_DIR ARCHIVE
+set -euo pipefail
+
+[ $# -eq 2 ] || { echo "usage: $0 SOURCE_DIR ARCHIVE" >&2; exit 2; }
+src=$1 archive=$(realpath "$2")
+file=$(basename "$archive")
+case $file in
+*-linux-x86_64.tar.gz) name=${file%.tar.gz} preset=native lib=VelvetRampart.so ;;
+*-win32.zip | *-win64.zip) name=${file%.zip} preset=${name##*-} lib=VelvetRampart.dll ;;
+*) echo "FAIL: not a package name: $file"; exit 1 ;;
+esac
+version=${name#VelvetRampart-}
+version=${version%-*}
+version=${version%-linux}
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "FAIL: $file: $*"; exit 1; }
+
+(cd "$tmp" && cmake -E tar xf "$archive") || fail "cannot be extracted"
+got=$(cd "$tmp" && find . -mindepth 1 | sort | tr '\n' ' ')
+want=$(printf '%s\n' "./$name" "./$name/INSTALL.txt" "./$name/LICENSE" "./$name/$lib" | sort | tr '\n' ' ')
+[ "$got" = "$want" ] || fail "holds '$got', not '$want'"
+grep -q "Velvet Rampart $version for" "$tmp/$name/INSTALL.txt" || fail "INSTALL.txt does not name version $version"
+grep -q "^MIT License" "$tmp/$name/LICENSE" || fail "LICENSE is not the MIT licence"
+
+plugin=$tmp/$name/$lib
+debug=$(dirname "$archive")/$name-debug/$lib.debug
+sections() { objdump -h "$1" | awk '$1 ~ /^[0-9]+$/ { print $2 }'; }
+if sections "$plugin" | grep -q '^\.debug_'; then fail "the plug-in still has debug information"; fi
+sections "$plugin" | grep -qx '\.gnu_debuglink' || fail "the plug-in has no debug link"
+[ -f "$debug" ] || fail "no debug file beside the package ($debug)"
+sections "$debug" | grep -qx '\.debug_info' || fail "$debug has no debug information"
+link=$(objdump -s -j .gnu_debuglink "$plugin" | awk '/^ [0-9a-f]+ / { print $NF }' | tr -d '\n')
+case $link in "$lib.debug"*) ;; *) fail "the debug link names '$link', not $lib.debug" ;; esac
+
+build=$src/build/$preset
+if [ "$preset" = native ]; then
+    out=$("$build/rampart" info "$plugin" 2>&1) || fail "does not load: $out"
+else
+    status=0
+    out=$(VR_WINE_ARCH=$preset VR_WINE_BUILD_DIR=$build "$src/scripts/wine-run.sh" \
+        "$build/rampart.exe" info "Z:$plugin" 2>&1) || status=$?
+    [ "$status" -ne 77 ] || { echo "SKIPPED: $file: ${out#wine-run: skipped: }"; exit 77; }
+    [ "$status" -eq 0 ] || fail "does not load: $out"
+fi
+tr -d '\r' <<<"$out" | grep -Eq '^effect name +Velvet Rampart$' ||
+    fail "rampart info shows no Velvet Rampart record: $out"
+echo "ok: $file ($(($(stat -c %s "$plugin") / 1024)) KiB plug-in, loads)"
