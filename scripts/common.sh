@@ -29,11 +29,22 @@ ctest_counts() {
     echo "$total $failed $skipped"
 }
 
-# package_platform PRESET: the platform word of that build's package.
-package_platform() {
+# package_name PRESET: the name of that build's package, without its suffix
+# (VelvetRampart-VERSION-PLATFORM); fails for a preset without a package.
+package_name() {
+    local platform version
     case $1 in
-    native) echo linux-x86_64 ;;
-    win32 | win64) echo "$1" ;;
+    native) platform=linux-x86_64 ;;
+    win32 | win64) platform=$1 ;;
     *) return 1 ;;
     esac
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$root/build/$1/CMakeCache.txt" 2>/dev/null)
+    echo "VelvetRampart-${version:-unknown}-$platform"
+}
+
+# package_archive PRESET: where scripts/package.sh puts that build's package.
+package_archive() {
+    local name
+    name=$(package_name "$1") || return 1
+    if [ "$1" = native ]; then echo "$root/build/packages/$name.tar.gz"; else echo "$root/build/packages/$name.zip"; fi
 }

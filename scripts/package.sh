@@ -16,7 +16,10 @@ cd "$root"
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(native win32 win64)
 for preset in "${presets[@]}"; do
-    package_platform "$preset" >/dev/null || { echo "package: no package for preset '$preset'" >&2; exit 2; }
+    case $preset in
+    native | win32 | win64) ;;
+    *) echo "package: no package for preset '$preset' (native, win32, win64)" >&2; exit 2 ;;
+    esac
 done
 scripts/build.sh "${presets[@]}"
 
@@ -28,10 +31,8 @@ cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$2/CMakeCache.txt"; }
 
 for preset in "${presets[@]}"; do
     build=build/$preset
-    platform=$(package_platform "$preset")
-    version=$(cache_value CMAKE_PROJECT_VERSION "$build")
     objcopy=$(cache_value CMAKE_OBJCOPY "$build")
-    name=VelvetRampart-$version-$platform
+    name=$(package_name "$preset")
     stage=$out/stage/$name
     debug=$out/$name-debug
     rm -rf "$stage" "$debug"
@@ -43,12 +44,11 @@ for preset in "${presets[@]}"; do
     "$objcopy" --only-keep-debug "$stage/$lib" "$debug/$lib.debug"
     "$objcopy" --strip-debug --strip-unneeded --add-gnu-debuglink="$debug/$lib.debug" "$stage/$lib"
 
+    archive=$(basename "$(package_archive "$preset")")
     if [ "$preset" = native ]; then
-        archive=$name.tar.gz
         format=gnutar
         flags=czf
     else
-        archive=$name.zip
         format=zip
         flags=cf
     fi

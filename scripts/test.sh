@@ -28,8 +28,15 @@ record() {
 }
 
 # A wine server left running would hold the prefix (and the caller's pipes).
-wine_arch=""
-cleanup() { [ -z "$wine_arch" ] || scripts/wine-run.sh --arch "$wine_arch" --stop || true; }
+# Each one stays up to the end: the 64-bit identity test renders with the
+# 32-bit build too.
+wine_up=()
+stop_wine() {
+    local arch
+    for arch in "${wine_up[@]}"; do scripts/wine-run.sh --arch "$arch" --stop || true; done
+    wine_up=()
+}
+cleanup() { stop_wine; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
@@ -67,7 +74,7 @@ check_package() {
         failed=$((failed + 1))
         return
     fi
-    archive=$(ls build/packages/VelvetRampart-*-"$(package_platform "$preset")".{zip,tar.gz} 2>/dev/null | head -n 1)
+    archive=$(package_archive "$preset")
     bash tests/tools/package_test.sh "$root" "$archive" || status=$?
     case $status in
     0) record "package $preset" ok $((SECONDS - t0)) "$(basename "$archive")"; passed=$((passed + 1)) ;;
@@ -94,22 +101,16 @@ for preset in native native-asan win32 win64; do
             # One persistent wine server for the whole suite, warmed with its
             # output detached: each program then starts at once.
             t0=$SECONDS
-            wine_arch=$preset
+            wine_up+=("$preset")
             if ! scripts/wine-run.sh --arch "$preset" --start; then
                 record "wine prefix $preset" FAILED $((SECONDS - t0))
                 failed=$((failed + 1))
-                scripts/wine-run.sh --arch "$preset" --stop
-                wine_arch=""
                 continue
             fi
             record "wine prefix $preset" ok $((SECONDS - t0))
         fi
         run_ctest "$preset"
         check_package "$preset"
-        if [ -n "$wine_arch" ]; then
-            scripts/wine-run.sh --arch "$preset" --stop
-            wine_arch=""
-        fi
         ;;
     native)
         run_ctest "$preset"
@@ -118,6 +119,8 @@ for preset in native native-asan win32 win64; do
     *) run_ctest "$preset" ;;
     esac
 done
+
+stop_wine
 
 # Fuzzers: the seed corpus is copied to a scratch corpus under build/ so the
 # repository is left as it is; crashes land in the scratch artifacts directory.
