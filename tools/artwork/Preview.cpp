@@ -119,11 +119,12 @@ std::vector<uint8_t> editor_png(const ImageSet& images) {
 
 std::vector<uint8_t> contact_sheet_png(const ImageSet& images) {
     constexpr int kMargin = 20, kGap = 28, kLabel = 18;
-    Canvas sheet(1000, 640);
+    constexpr int kWidth = 880, kHeight = 600;
+    Canvas sheet(kWidth, kHeight);
     cairo_t* cr = sheet.cr();
     set_source(cr, rgb(0x5A5A5E));
     cairo_paint(cr);
-    text(cr, "Velvet Rampart: editor artwork", 0, 6, 1000, 24, 0xF0F0F0, 15);
+    text(cr, "Velvet Rampart: editor artwork", 0, 6, kWidth, 24, 0xF0F0F0, 15);
 
     auto label = [&](const std::string& s, double x, double y, double w) {
         text(cr, s, x - 20, y + 4, w + 40, kLabel - 4, 0xE8E8E8, 11);
