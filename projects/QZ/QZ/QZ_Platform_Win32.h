@@ -1,0 +1,16 @@
+#pragma once
+// The GDI calls the framework makes, each counted: wine answers 0 to
+// GetGuiResources, so tests read our own count to find leaks.
+#include <windows.h>
+
+namespace qz::win32 {
+
+// GDI objects (bitmaps, device contexts, fonts) made through here and not yet deleted.
+int gdi_objects();
+
+HBITMAP create_dib_section(const BITMAPINFO* info, void** bits);
+HDC create_compatible_dc(HDC dc);
+bool delete_object(HGDIOBJ object);
+bool delete_dc(HDC dc);
+
+} // namespace qz::win32
