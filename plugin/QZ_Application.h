@@ -31,7 +31,7 @@ public:
         Param() : QZ_value(0, QZ_value::NONE, -1) {}
         virtual ~Param() = default;
 
-        virtual void apply(void* data) { changed(data); }
+        void apply(void* data) override { changed(data); }
         virtual void nameText(char* text);
         virtual void valueText(char* text);
         virtual void labelText(char* text);

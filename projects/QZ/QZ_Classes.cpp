@@ -12,6 +12,10 @@
 #include "QZ_Effect_Zero.h"
 #include "QZ_Object.h"
 #include "QZ_Soundpipe.h"
+#include "Wid.h"
+#include "Wid_Butt.h"
+#include "Wid_Knob.h"
+#include "Wid_Pic.h"
 
 // The class table: every class a command can name, in the table's fixed order.
 extern "C" {
@@ -30,6 +34,10 @@ constinit const QZ_Class __QZ[] = {
     {"QZ_Effect_Koef", QZ_Effect_Koef::cls},
     {"QZ_Effect_Dist", QZ_Effect_Dist::cls},
     {"QZ_Effect_Deline", QZ_Effect_Deline::cls},
+    {"QZ_Wid", QZ_Wid::cls},
+    {"QZ_Wid_Pic", QZ_Wid_Pic::cls},
+    {"QZ_Wid_Butt", QZ_Wid_Butt::cls},
+    {"QZ_Wid_Knob", QZ_Wid_Knob::cls},
     {nullptr, nullptr},
 };
 }

@@ -19,8 +19,10 @@ public:
     constexpr QZ_value(uintptr_t v, int32_t t, int32_t len = -1) : value(v), type(t), length(len) {}
     constexpr QZ_value(const QZ_value&) = default;
     constexpr QZ_value& operator=(const QZ_value&) = default;
-    // The one operation of the record; it does nothing.
-    virtual void touch() {}
+    // The record's one operation: the change notification of a bound value
+    // (a widget calls it with its "dat" after writing the value). Here it
+    // does nothing; the plug-in's parameters override it.
+    virtual void apply(void* data) { (void)data; }
 
     static QZ_value integer(int32_t i) { return QZ_value(uint32_t(i), INT); }
     static QZ_value real(float f) {

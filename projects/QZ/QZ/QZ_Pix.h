@@ -14,6 +14,7 @@ static_assert(sizeof(QZ_Pix_A32) == 4);
 // The platform RECT layout; right and bottom are exclusive.
 struct QZ_Rect {
     int32_t left, top, right, bottom;
+    bool operator==(const QZ_Rect&) const = default;
 };
 static_assert(sizeof(QZ_Rect) == 16);
 

@@ -1,0 +1,118 @@
+#include "Wid_Knob.h"
+
+#include "QZ_Math.h"
+#include "QZ_Options.h"
+#include "Win.h"
+
+void QZ_Wid_Knob::draw(QZ_Pic_Base<QZ_Pix_A32>& dst, int32_t dx, int32_t dy, const QZ_Rect& src) {
+    // A frame outside the strip (a value beyond the range) draws nothing.
+    strip.draw_frame(frame, dst, dx, dy, src);
+}
+
+void QZ_Wid_Knob::redraw() {
+    if (!win || !res.get() || frame < 0 || frame >= strip.frames) return;
+    update();
+    win->invalidate(rect());
+    if (com) com(dat);
+}
+
+float QZ_Wid_Knob::value() const {
+    double d = strip.frames > 0 ? double(strip.frames - 1) : 1.0;
+    if (d == 0.0) d = 1.0; // a strip of one frame: frame 0 is mn
+    return float(double(mn) + double(frame) / d * (double(mx) - double(mn)));
+}
+
+void QZ_Wid_Knob::setValue(float v) {
+    int32_t f = 0;
+    if (mx != mn) {
+        long double q =
+            (long double)(strip.frames - 1) * ((long double)v - mn) / ((long double)mx - mn);
+        f = qz::trunc32(q);
+    }
+    if (!res.get()) return;
+    frame = f;
+    redraw();
+}
+
+void QZ_Wid_Knob::press(int32_t x, int32_t y) {
+    anchorX = x;
+    anchorY = y;
+    anchorFrame = frame;
+}
+
+void QZ_Wid_Knob::drag(int32_t x, int32_t y) {
+    const int32_t frames = strip.frames;
+    if (frames <= 0) return; // nothing to turn
+    int64_t f = int64_t(anchorFrame) + (int64_t(x) - anchorX) - (int64_t(y) - anchorY);
+    if (f < 0 || f >= frames) {
+        // Re-anchored at the end: moving back responds at once.
+        anchorX = x;
+        anchorY = y;
+        f = f < 0 ? 0 : frames - 1;
+        anchorFrame = int32_t(f);
+    }
+    frame = int32_t(f);
+    if (var) {
+        QZ_value r = QZ_value::real(value());
+        var->value = r.value;
+        var->type = QZ_value::FLOAT;
+        var->length = -1;
+        var->apply(dat);
+    } else {
+        redraw();
+    }
+}
+
+bool QZ_Wid_Knob::hit(int32_t x, int32_t y) {
+    return strip.alpha_hit(frame, x, y);
+}
+
+QZ_value QZ_Wid_Knob::m_res(QZ_Wid_Knob* o, QZ_value v) {
+    return qz::strip_option(o->strip, o->res, v);
+}
+
+QZ_value QZ_Wid_Knob::m_com(QZ_Wid_Knob* o, QZ_value v) {
+    return qz::notify_option(o->com, v);
+}
+
+QZ_value QZ_Wid_Knob::m_val(QZ_Wid_Knob* o, QZ_value v) {
+    if (v.type == QZ_value::INT || v.type == QZ_value::FLOAT) o->setValue(qz::as_real(v));
+    return QZ_value::real(o->value());
+}
+
+namespace {
+// "mn" and "mx": the value kept, re-mapped onto the new range.
+QZ_value range_end(QZ_Wid_Knob* o, float& end, const QZ_value& v) {
+    if (v.type == QZ_value::INT || v.type == QZ_value::FLOAT) {
+        float was = o->value();
+        end = qz::as_real(v);
+        o->setValue(was);
+    }
+    return QZ_value::real(end);
+}
+} // namespace
+
+QZ_value QZ_Wid_Knob::m_mn(QZ_Wid_Knob* o, QZ_value v) {
+    return range_end(o, o->mn, v);
+}
+QZ_value QZ_Wid_Knob::m_mx(QZ_Wid_Knob* o, QZ_value v) {
+    return range_end(o, o->mx, v);
+}
+QZ_value QZ_Wid_Knob::m_dat(QZ_Wid_Knob* o, QZ_value v) {
+    return qz::handle_option(o->dat, v);
+}
+QZ_value QZ_Wid_Knob::m_var(QZ_Wid_Knob* o, QZ_value v) {
+    return qz::handle_option(o->var, v);
+}
+
+constinit const QZ_Entry QZ_Wid_Knob::cls[] = {
+    qz::creates<QZ_Wid_Knob>(),
+    qz::option<&QZ_Wid_Knob::m_res>("res"),
+    qz::option<&QZ_Wid_Knob::m_com>("com"),
+    qz::option<&QZ_Wid_Knob::m_val>("val"),
+    qz::option<&QZ_Wid_Knob::m_dat>("dat"),
+    qz::option<&QZ_Wid_Knob::m_mn>("mn"),
+    qz::option<&QZ_Wid_Knob::m_mx>("mx"),
+    qz::option<&QZ_Wid_Knob::m_var>("var"),
+    qz::parent(QZ_Wid::cls),
+};

@@ -1,0 +1,40 @@
+#pragma once
+// A rotary control drawn from a QZVF strip. Its frame is its state; the value
+// is derived from it over the range mn … mx (which may run downward).
+// Dragging right or up advances one frame per pixel.
+#include "Vid.h"
+#include "Wid.h"
+
+class QZ_Wid_Knob : public QZ_Wid {
+public:
+    QZ_Vid strip; // F = strip.frames
+    int32_t anchorX = 0, anchorY = 0, anchorFrame = 0;
+    float mn = 0.0f;
+    float mx = 100.0f;
+    int32_t frame = 0;
+    Notify com = nullptr;
+    void* dat = nullptr;
+    qz::ResName res;
+    QZ_value* var = nullptr; // bound value
+
+    void draw(QZ_Pic_Base<QZ_Pix_A32>& dst, int32_t dx, int32_t dy, const QZ_Rect& src) override;
+    void redraw() override;
+    void press(int32_t x, int32_t y) override;
+    void drag(int32_t x, int32_t y) override;
+    bool hit(int32_t x, int32_t y) override;
+
+    // mn + frame / (F − 1) × (mx − mn).
+    float value() const;
+    // Quantised to a frame; ignored without a strip name.
+    void setValue(float v);
+
+    static QZ_value m_res(QZ_Wid_Knob* o, QZ_value v);
+    static QZ_value m_com(QZ_Wid_Knob* o, QZ_value v);
+    static QZ_value m_val(QZ_Wid_Knob* o, QZ_value v);
+    static QZ_value m_dat(QZ_Wid_Knob* o, QZ_value v);
+    static QZ_value m_mn(QZ_Wid_Knob* o, QZ_value v);
+    static QZ_value m_mx(QZ_Wid_Knob* o, QZ_value v);
+    static QZ_value m_var(QZ_Wid_Knob* o, QZ_value v);
+
+    static const QZ_Entry cls[];
+};
