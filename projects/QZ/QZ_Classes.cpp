@@ -15,6 +15,7 @@
 #include "Wid.h"
 #include "Wid_Butt.h"
 #include "Wid_Knob.h"
+#include "Wid_Pal.h"
 #include "Wid_Pic.h"
 
 // The class table: every class a command can name, in the table's fixed order.
@@ -38,6 +39,7 @@ constinit const QZ_Class __QZ[] = {
     {"QZ_Wid_Pic", QZ_Wid_Pic::cls},
     {"QZ_Wid_Butt", QZ_Wid_Butt::cls},
     {"QZ_Wid_Knob", QZ_Wid_Knob::cls},
+    {"QZ_Wid_Pal", QZ_Wid_Pal::cls},
     {nullptr, nullptr},
 };
 }
