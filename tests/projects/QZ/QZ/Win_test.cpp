@@ -162,6 +162,15 @@ TEST_F(Widgets, HoverAndDisabledTints) {
     };
     tinted(1.5);
 
+    auto* other = make<QZ_Wid_Knob>("QZ_Wid_Knob -res tune -l 42 -t 10 -w 32 -h 32 -val 50");
+    other->attach(&win);
+    win.invalidated.clear();
+    win.mouse_move(58, 26);
+    EXPECT_EQ(win.hovered, other);
+    EXPECT_EQ(win.invalidated, (std::vector<QZ_Rect>{knob->rect(), other->rect()})) << "old plain, then new lit";
+    win.mouse_move(26, 26);
+    other->attach(nullptr);
+
     win.invalidated.clear();
     paint_knob([&] { win.mouse_move(120, 120); });
     EXPECT_EQ(win.hovered, nullptr) << "a picture is never hovered";
