@@ -3,15 +3,19 @@
 // (native builds), preview/NAME.png, preview/editor.png and contact-sheet.png.
 // Files whose content is unchanged are left alone.
 //   artwork OUTPUT_DIR [--list]
+//   artwork --png IN.bmp OUT.png    a test's screenshot made into a PNG
 #include "Decode.h"
 #include "Draw.h"
 #include "Preview.h"
 #include "ResourceFiles.h"
+#include "Screenshot.h"
 
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -62,12 +66,30 @@ int run(const fs::path& dir, bool list) {
     return 0;
 }
 
+int convert(const fs::path& bmp, const fs::path& png) {
+    std::ifstream in(bmp, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + bmp.string());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+    write_if_changed(png, png_from_bmp(bytes));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--png") == 0) {
+        try {
+            return convert(argv[2], argv[3]);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "artwork: %s: %s\n", argv[2], e.what());
+            return 1;
+        }
+    }
     const bool list = argc == 3 && std::strcmp(argv[2], "--list") == 0;
     if (argc < 2 || argc > 3 || (argc == 3 && !list) || argv[1][0] == '-') {
-        std::fprintf(stderr, "usage: artwork OUTPUT_DIR [--list]\n");
+        std::fprintf(stderr, "usage: artwork OUTPUT_DIR [--list]\n"
+                             "       artwork --png IN.bmp OUT.png\n");
         return 2;
     }
     try {
