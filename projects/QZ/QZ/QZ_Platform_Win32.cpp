@@ -23,6 +23,14 @@ HDC create_compatible_dc(HDC dc) {
     return counted(CreateCompatibleDC(dc));
 }
 
+HFONT create_font(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
+                  DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, const char* face) {
+    return counted(CreateFontA(height, width, escapement, orientation, weight, italic, underline,
+                               strikeOut, charSet, outPrecision, clipPrecision, quality,
+                               pitchAndFamily, face));
+}
+
 bool delete_object(HGDIOBJ object) {
     if (!object || !DeleteObject(object)) return false;
     --live;

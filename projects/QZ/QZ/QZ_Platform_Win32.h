@@ -10,6 +10,10 @@ int gdi_objects();
 
 HBITMAP create_dib_section(const BITMAPINFO* info, void** bits);
 HDC create_compatible_dc(HDC dc);
+// CreateFontA, argument for argument.
+HFONT create_font(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
+                  DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, const char* face);
 bool delete_object(HGDIOBJ object);
 bool delete_dc(HDC dc);
 
