@@ -17,6 +17,7 @@
 #include "Wid_Knob.h"
 #include "Wid_Pal.h"
 #include "Wid_Pic.h"
+#include "Wid_Text.h"
 
 // The class table: every class a command can name, in the table's fixed order.
 extern "C" {
@@ -40,6 +41,7 @@ constinit const QZ_Class __QZ[] = {
     {"QZ_Wid_Butt", QZ_Wid_Butt::cls},
     {"QZ_Wid_Knob", QZ_Wid_Knob::cls},
     {"QZ_Wid_Pal", QZ_Wid_Pal::cls},
+    {"QZ_Wid_Text", QZ_Wid_Text::cls},
     {nullptr, nullptr},
 };
 }
