@@ -23,4 +23,9 @@ private:
 // The plug-in library of this build.
 std::string plugin_library_path();
 
+// The editor's images come from the plug-in's resources: the DLL's under
+// wine, whose module becomes the framework's instance, and the table linked
+// in natively. The library stays loaded for the program's life.
+void use_plugin_resources();
+
 } // namespace qz::test
