@@ -9,7 +9,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev llvm
       g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
       g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
-      wine wine32:i386 wine64 xvfb x11-utils
+      wine wine32:i386 wine64 fonts-wine xvfb x11-utils
       googletest libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev pkg-config
       libcairo2-dev libfreetype-dev fonts-dejavu-core)
 

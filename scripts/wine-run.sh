@@ -66,9 +66,24 @@ if [ "$arch" = win32 ] && [ "$1" != --stop ]; then
 fi
 
 ready="$WINEPREFIX/.vr-ready"
+fonts="$WINEPREFIX/.vr-fonts"
+
+# Debian's wine does not load the fonts of fonts-wine from where the package
+# puts them, only from the prefix's Fonts folder: without them Tahoma and the
+# System font are stood in for by some other face. Copied once, each file
+# whole before it appears.
+install_fonts() {
+    local from=/usr/share/wine/fonts to="$WINEPREFIX/drive_c/windows/Fonts" f
+    [ -d "$from" ] && [ -d "$to" ] || return 0
+    for f in "$from"/*; do
+        [ -e "$to/${f##*/}" ] && continue
+        cp "$f" "$to/.vr-copy" && mv "$to/.vr-copy" "$to/${f##*/}" || return 0
+    done
+    touch "$fonts"
+}
 
 ensure_prefix() {
-    [ -f "$ready" ] && return 0
+    [ -f "$ready" ] && [ -f "$fonts" ] && return 0
     mkdir -p "$build"
     # ctest may start several programs at once; one of them creates the prefix.
     # fd 9 (the lock) must not leak into wine: its server would hold the lock.
@@ -81,6 +96,7 @@ ensure_prefix() {
             fi
             touch "$ready"
         fi
+        [ -f "$fonts" ] || install_fonts
     ) 9>"$build/.wineprefix.lock"
 }
 
