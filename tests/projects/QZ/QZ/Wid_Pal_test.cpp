@@ -34,10 +34,7 @@ uint32_t word(const QZ_Pix_A32& p) {
 
 class Meter : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static qz::test::Library lib(qz::test::plugin_library_path());
-        if (lib.instance()) hInstance = lib.instance();
-    }
+    static void SetUpTestSuite() { qz::test::use_plugin_resources(); }
     void SetUp() override {
         ASSERT_EQ(QZ_command(cmd("QZ_Wid_Pal -w 61 -h 11 -l 119 -t 36 -res i61x11"), &pal), QZ_OK);
         ASSERT_NE(pal->templ.pixels, nullptr);
@@ -55,7 +52,8 @@ protected:
     uint32_t lamp(int i, int s) {
         for (int32_t y = 0; y < pal->templ.height; ++y)
             for (int32_t x = 0; x < pal->templ.width; ++x)
-                if (word(pal->templ.row(y)[x]) == 0xFF000000u + uint32_t(s) * 0x10000u + uint32_t(i))
+                if (word(pal->templ.row(y)[x]) ==
+                    0xFF000000u + uint32_t(s) * 0x10000u + uint32_t(i))
                     return word(pal->image.row(y)[x]);
         ADD_FAILURE() << "no pixel for lamp " << s;
         return 0;

@@ -3,6 +3,7 @@
 // would have been asked to do.
 #include "QZ_Interpret.h"
 #include "QZ_Library.h"
+#include "QZ_Made.h"
 #include "QZ_TestSupport.h"
 #include "QZ_cfuncs.h"
 #include "Wid_Butt.h"
@@ -38,21 +39,11 @@ struct Recorder : QZ_Win_Surface {
 // generated table natively.
 class Widgets : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static qz::test::Library lib(qz::test::plugin_library_path());
-        if (lib.instance()) hInstance = lib.instance();
-    }
-    void TearDown() override {
-        for (auto it = made.rbegin(); it != made.rend(); ++it)
-            QZ_command(cmd("%o -delete"), *it);
-    }
+    static void SetUpTestSuite() { qz::test::use_plugin_resources(); }
     template <class W, class... A> W* make(const char* command, A... args) {
-        QZ_Object* o = nullptr;
-        EXPECT_EQ(QZ_command(cmd(command), &o, args...), QZ_OK) << command;
-        made.push_back(o);
-        return dynamic_cast<W*>(o);
+        return made.make<W>(command, args...);
     }
-    std::vector<QZ_Object*> made;
+    qz::test::Made made;
 };
 
 uint32_t at(const QZ_Pic_Base<QZ_Pix_A32>& p, int32_t x, int32_t y) {
@@ -167,7 +158,8 @@ TEST_F(Widgets, HoverAndDisabledTints) {
     win.invalidated.clear();
     win.mouse_move(58, 26);
     EXPECT_EQ(win.hovered, other);
-    EXPECT_EQ(win.invalidated, (std::vector<QZ_Rect>{knob->rect(), other->rect()})) << "old plain, then new lit";
+    EXPECT_EQ(win.invalidated, (std::vector<QZ_Rect>{knob->rect(), other->rect()}))
+        << "old plain, then new lit";
     win.mouse_move(26, 26);
     other->attach(nullptr);
 
