@@ -85,8 +85,14 @@ TEST_F(Meter, EditorLineLightsLampsAndMixesTheOneAtTheLevel) {
         mixed |= uint32_t((1 - frac) * float(BG >> sh & 255) + frac * float(LIT >> sh & 255)) << sh;
     EXPECT_EQ(lamp(0, 15), mixed);
     EXPECT_EQ(lamp(0, 15), 0xFF39434Cu) << "0.7 of the background, 0.3 of the lit colour";
+    // The same level again rewrites the lamp at the level and no other: a
+    // lamp marked by hand keeps its mark.
+    for (int32_t y = 0; y < pal->image.height; ++y)
+        for (int32_t x = 0; x < pal->image.width; ++x)
+            if (word(pal->templ.row(y)[x]) == 0xFF0E0000u) std::memset(pal->image.row(y) + x, 0x11, 4);
     pal->level(0.51f, true);
     EXPECT_EQ(lamp(0, 15), mixed) << "the same level again";
+    EXPECT_EQ(lamp(0, 14), 0x11111111u);
 
     pal->level(1.0f, true);
     EXPECT_EQ(lamp(0, 26), LIT) << "26/29 is just below the threshold";

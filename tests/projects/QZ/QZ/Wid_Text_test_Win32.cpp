@@ -63,4 +63,21 @@ TEST(TextWidgetWin32, FontMadeAsAskedAndEveryGdiObjectReleased) {
     EXPECT_EQ(qz::win32::gdi_objects(), before);
 }
 
+TEST(TextWidgetWin32, AThousandWidgetsLeaveNoGdiObjectBehind) {
+    QZ_Win_Surface win(200, 156);
+    const int before = qz::win32::gdi_objects();
+    for (int i = 0; i < 1000; ++i) {
+        QZ_Object* o = nullptr;
+        ASSERT_EQ(QZ_command(cmd("QZ_Wid_Text -w 64 -h 14 -font Tahoma -size 11 -bold %i -text %s"),
+                             &o, i & 1, "-6dB"),
+                  QZ_OK);
+        auto* w = static_cast<QZ_Wid_Text*>(o);
+        w->attach(&win);
+        w->redraw(); // renders: font, bitmap and device context in use
+        ASSERT_NE(w->image.hdc, nullptr) << i;
+        QZ_command(cmd("%o -delete"), w);
+        ASSERT_EQ(qz::win32::gdi_objects(), before) << "after widget " << i;
+    }
+}
+
 } // namespace
