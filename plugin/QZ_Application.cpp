@@ -6,6 +6,9 @@
 #include "QZ_Math.h"
 #include "QZ_Soundpipe.h"
 #include "QZ_Text.h"
+#include "Wid_Butt.h"
+#include "Wid_Knob.h"
+#include "Wid_Pal.h"
 
 #include <cmath>
 #include <cstdio>
@@ -24,7 +27,9 @@ std::mutex& building() {
 const long double kLn10 = 2.302585092994045684017991454684364208L;
 
 // 10^(db / 20), as exp(ln 10 * 0.05 * db) in extended precision.
-long double gain_of(long double db) { return std::exp(kLn10 * 0.05L * db); }
+long double gain_of(long double db) {
+    return std::exp(kLn10 * 0.05L * db);
+}
 
 // A read-out text: the value without decimals and its unit.
 void readout(char* text, float v, const char* unit) {
@@ -35,9 +40,108 @@ void readout(char* text, float v, const char* unit) {
 // Two 10-byte slots: the on state's name, then the off state's.
 const char on_off[20] = {'O', 'n', 0, 0, 0, 0, 0, 0, 0, 0, 'O', 'f', 'f', 0, 0, 0, 0, 0, 0, 0};
 
+// The editor's commands, in the order create sends them.
+const char* const widget_commands[QZ_Application::WIDGET_COMMANDS] = {
+    "QZ_Wid_Pic -w %i -h %i -l 0 -t 0 -res bgnd",
+    "QZ_Wid_Text -l 10 -t 8 -h 16 -w %i -font %s -size 11 -text %s",
+    "QZ_Wid_Pic -w 10 -h 10 -l 0 -t 0 -res alt",
+    "QZ_Wid_Pic -w %i -h 10 -l 10 -t 0 -res amt",
+    "QZ_Wid_Pic -w 10 -h 10 -l %i -t 0 -res art",
+    "QZ_Wid_Pic -w 10 -h %i -l 0 -t 10 -res alm",
+    "QZ_Wid_Pic -w 10 -h %i -l %i -t 10 -res arm",
+    "QZ_Wid_Pic -w 10 -h 10 -l 0 -t %i -res alb",
+    "QZ_Wid_Pic -w %i -h 10 -l 10 -t %i -res amb",
+    "QZ_Wid_Pic -w 10 -h 10 -l %i -t %i -res arb",
+    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res glt",
+    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res gmt",
+    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res grt",
+    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res glm",
+    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res gmm",
+    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res grm",
+    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res glb",
+    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res gmb",
+    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res grb",
+    "QZ_Wid_Butt -w 40 -h 24 -l %i -t %i -res but -var %o -dat %o",
+    "QZ_Wid_Text -l %i -t %i -w 50 -h 14 -color 0x00A57BBD -horz -1 -text Sustain",
+    "QZ_Wid_Pal -w 61 -h 11 -l %i -t %i -res i61x11",
+    "QZ_Wid_Pal %o -ln %o -cg 0 -ch r -bg 0xFF000000 -mn 0 -mx 29 -fg 0xFFC0E0FF -rl .9 -rg "
+    "0xFFFF0000",
+    "QZ_Wid_Pal %o -ln %o -cg 1 -ch r -bg 0xFF000000 -mn 0 -mx 29 -fg 0xFFC0E0FF -rl .9 -rg "
+    "0xFFFF0000",
+    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 41 -h 14",
+    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 64 -h 14",
+    "QZ_Wid_Knob -res tune -l %i -t %i -w 32 -h 32 -mn 0 -mx -45 -val -10 -var %o -dat %o",
+    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 64 -h 14",
+    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 64 -h 14",
+    "QZ_Wid_Knob -res tune -l %i -t %i -w 32 -h 32 -mn 50 -mx 400 -val -5 -var %o -dat %o",
+    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 64 -h 14",
+    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 64 -h 14",
+    "QZ_Wid_Knob -res tune -l %i -t %i -w 32 -h 32 -mn -45 -mx -3 -val -5 -var %o -dat %o",
+    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 64 -h 14",
+};
+
+// Layout of the panel: the glass panel's corner, its size, the frame pieces'
+// size, the knob row and columns, and the texts' colours.
+constexpr int32_t W = 200, H = 156, G = 10, L0 = 10, T0 = 26, PW = 180, PH = 120;
+constexpr int32_t KNOB_TOP = T0 + 63, KNOB_LEFT = L0 + 16, KNOB_STEP = 58;
+constexpr int32_t CAPTION = 14729408, READOUT = 11579568;
+const char kFont[] = "Tahoma";
+
+// A read-out after its text changed in place: rendered anew, then shown.
+void refresh(QZ_Object* o) {
+    if (!o) return;
+    auto* w = static_cast<QZ_Wid*>(o);
+    w->update();
+    w->redraw();
+}
+
 } // namespace
 
-QZ_Application::QZ_Application() : params{&state, &sustain, &freq, &level} {}
+QZ_Application::QZ_Application() : params{&state, &sustain, &freq, &level} {
+    for (int i = 0; i < WIDGET_COMMANDS; ++i)
+        qz::copy_cut(texts.widget[i], widget_commands[i], sizeof texts.widget[i] - 1);
+}
+
+void QZ_Application::createWidgets() {
+    char(*c)[112] = texts.widget;
+    QZ_Object** w = widgets;
+    const int32_t K0 = KNOB_LEFT, K1 = KNOB_LEFT + KNOB_STEP, K2 = KNOB_LEFT + 2 * KNOB_STEP;
+    const int32_t CT = KNOB_TOP - 14, RT = KNOB_TOP + 32;
+    QZ_command(c[0], &w[W_BACKGROUND], W, H);
+    QZ_command(c[1], &w[W_TITLE], W - 20, "tahoma", title);
+    QZ_command(c[2], &w[1]);
+    QZ_command(c[3], &w[2], W - 20);
+    QZ_command(c[4], &w[3], W - 10);
+    QZ_command(c[5], &w[4], H - 20);
+    QZ_command(c[6], &w[5], H - 20, W - 10);
+    QZ_command(c[7], &w[6], H - 10);
+    QZ_command(c[8], &w[7], W - 20, H - 10);
+    QZ_command(c[9], &w[8], W - 10, H - 10);
+    QZ_command(c[10], &w[10], G, G, L0, T0);
+    QZ_command(c[11], &w[11], PW - 2 * G, G, L0 + G, T0);
+    QZ_command(c[12], &w[12], G, G, L0 + PW - G, T0);
+    QZ_command(c[13], &w[13], G, PH - 2 * G, L0, T0 + G);
+    QZ_command(c[14], &w[14], PW - 2 * G + 8, PH - 2 * G + 8, L0 + G - 4, T0 + G - 4);
+    QZ_command(c[15], &w[15], G, PH - 2 * G, L0 + PW - G, T0 + G);
+    QZ_command(c[16], &w[16], G, G, L0, T0 + PH - G);
+    QZ_command(c[17], &w[17], PW - 2 * G, G, L0 + G, T0 + PH - G);
+    QZ_command(c[18], &w[18], G, G, L0 + PW - G, T0 + PH - G);
+    QZ_command(c[19], &w[W_BUTTON], L0 + 11, T0 + 11, static_cast<QZ_value*>(&state), this);
+    QZ_command(c[20], &w[W_BUTTON_CAPTION], L0 + 53, T0 + 15);
+    QZ_command(c[21], &w[W_METER], L0 + 109, T0 + 10);
+    QZ_command(c[22], w[W_METER], &meterLines[0]);
+    QZ_command(c[23], w[W_METER], &meterLines[1]);
+    QZ_command(c[24], &w[W_METER_CAPTION], kFont, 11, CAPTION, "In/Out", L0 + 119, T0 + 22);
+    QZ_command(c[25], &w[W_SUSTAIN_CAPTION], kFont, 11, CAPTION, "Sustain", K0 - 16, CT);
+    QZ_command(c[26], &w[W_SUSTAIN_KNOB], K0, KNOB_TOP, static_cast<QZ_value*>(&sustain), this);
+    QZ_command(c[27], &w[W_SUSTAIN_TEXT], kFont, 11, READOUT, "-30 gr", K0 - 16, RT);
+    QZ_command(c[28], &w[W_TONE_CAPTION], kFont, 11, CAPTION, "Tone", K1 - 16, CT);
+    QZ_command(c[29], &w[W_TONE_KNOB], K1, KNOB_TOP, static_cast<QZ_value*>(&freq), this);
+    QZ_command(c[30], &w[W_TONE_TEXT], kFont, 11, READOUT, "-30 gr", K1 - 16, RT);
+    QZ_command(c[31], &w[W_LEVEL_CAPTION], kFont, 11, CAPTION, "Level", K2 - 16, CT);
+    QZ_command(c[32], &w[W_LEVEL_KNOB], K2, KNOB_TOP, static_cast<QZ_value*>(&level), this);
+    QZ_command(c[33], &w[W_LEVEL_TEXT], kFont, 11, READOUT, "-30 gr", K2 - 16, RT);
+}
 
 QZ_error QZ_Application::create() {
     std::lock_guard<std::mutex> lock(building());
@@ -53,7 +157,8 @@ QZ_error QZ_Application::create() {
     // The results are not checked: a failed command leaves its handle null,
     // which every later use tolerates.
     QZ_command(t.pipe, &chain, chainBlock, &scratch);
-    for (int i = 0; i < BUFFERS; ++i) QZ_command(t.buffer, &b[i], names[i]);
+    for (int i = 0; i < BUFFERS; ++i)
+        QZ_command(t.buffer, &b[i], names[i]);
     QZ_command(t.hipass, &k[HIPASS], b[BUF_I], b[BUF_T]);
     QZ_command(t.inMeter, &k[IN_METER], b[BUF_T], b[BUF_AI]);
     QZ_command(t.detector, &k[DETECTOR], b[BUF_T], b[BUF_A]);
@@ -66,6 +171,7 @@ QZ_error QZ_Application::create() {
     QZ_command(t.outMeter, &k[OUT_METER], b[BUF_I], b[BUF_AO]);
     QZ_command(t.copy, &k[COPY], b[BUF_I], b[BUF_I]);
     if (chain) QZ_command(t.end, chain, &scratch);
+    createWidgets();
 
     state.type = Param::SWITCH;
     state.name = "State";
@@ -92,7 +198,8 @@ QZ_error QZ_Application::create() {
     level.unboundMin = -45.0f;
     level.unboundMax = -3.0f;
     level.setReal(-6.0f);
-    for (Param* p : params) p->apply(this);
+    for (Param* p : params)
+        p->apply(this);
 
     // One block of silence through every block and the meter step.
     float silence[CHAIN_BLOCK] = {};
@@ -105,10 +212,16 @@ QZ_error QZ_Application::create() {
 
 QZ_error QZ_Application::attach(QZ_Win* w) {
     window = w;
+    for (QZ_Object* o : widgets)
+        if (o) QZ_command(texts.attach, o, w);
     return QZ_OK;
 }
 
-QZ_error QZ_Application::detach() { return QZ_OK; }
+QZ_error QZ_Application::detach() {
+    for (QZ_Object* o : widgets)
+        if (o) QZ_command(texts.detach, o);
+    return QZ_OK;
+}
 
 QZ_error QZ_Application::destroy() {
     std::lock_guard<std::mutex> lock(building());
@@ -116,8 +229,10 @@ QZ_error QZ_Application::destroy() {
     QZ_Object* chainObjects[1 + BUFFERS + BLOCKS];
     int n = 0;
     chainObjects[n++] = chain;
-    for (QZ_Buffer* b : buffers) chainObjects[n++] = b;
-    for (QZ_Effect* e : blocks) chainObjects[n++] = e;
+    for (QZ_Buffer* b : buffers)
+        chainObjects[n++] = b;
+    for (QZ_Effect* e : blocks)
+        chainObjects[n++] = e;
     for (int i = n - 1; i >= 0; --i) {
         if (chainObjects[i])
             QZ_command(texts.del, chainObjects[i]);
@@ -131,9 +246,12 @@ QZ_error QZ_Application::destroy() {
             std::puts("NULL WIDGET");
     }
     chain = nullptr;
-    for (QZ_Buffer*& b : buffers) b = nullptr;
-    for (QZ_Effect*& e : blocks) e = nullptr;
-    for (QZ_Object*& w : widgets) w = nullptr;
+    for (QZ_Buffer*& b : buffers)
+        b = nullptr;
+    for (QZ_Effect*& e : blocks)
+        e = nullptr;
+    for (QZ_Object*& w : widgets)
+        w = nullptr;
     return QZ_OK;
 }
 
@@ -163,10 +281,12 @@ void QZ_Application::run(float** inputs, float** outputs, int32_t frames) {
             if (out0 && out1) {
                 float* y0 = out0 + at;
                 float* y1 = out1 + at;
-                for (int32_t j = 0; j < n; ++j) y0[j] = y1[j] = float(s[j]) * 9.313226e-10f;
+                for (int32_t j = 0; j < n; ++j)
+                    y0[j] = y1[j] = float(s[j]) * 9.313226e-10f;
             } else if (float* y = out0 ? out0 : out1) {
                 y += at;
-                for (int32_t j = 0; j < n; ++j) y[j] = float(s[j]) * 9.313226e-10f;
+                for (int32_t j = 0; j < n; ++j)
+                    y[j] = float(s[j]) * 9.313226e-10f;
             }
         }
     }
@@ -199,9 +319,14 @@ void QZ_Application::resetChain() {
 }
 
 void* QZ_Application::target(int32_t index) {
-    // Knobs and the button hand their own data to the handler once bound.
-    (void)index;
-    return this;
+    // A bound knob or button hands the handler its own data.
+    Param* p = param(index);
+    QZ_Object* w = p ? p->widget : nullptr;
+    void* dat = nullptr;
+    if (w && w->descriptor == QZ_Wid_Knob::cls) dat = static_cast<QZ_Wid_Knob*>(w)->dat;
+    if (w && w->descriptor == QZ_Wid_Butt::cls) dat = static_cast<QZ_Wid_Butt*>(w)->dat;
+    // Handlers need the application: a widget bound without data gets it too.
+    return dat ? dat : this;
 }
 
 void QZ_Application::sendLevelFactor() {
@@ -228,6 +353,7 @@ void QZ_Application::Sustain::changed(void* data) {
     QZ_command(app->texts.knob, app->widgets[W_SUSTAIN_KNOB], double(s));
     readout(app->texts.sustainText, s, "dB");
     QZ_command(app->texts.text, app->widgets[W_SUSTAIN_TEXT], app->texts.sustainText);
+    refresh(app->widgets[W_SUSTAIN_TEXT]);
     long double d = 0.5L * gain_of(s);
     QZ_command(app->texts.dist, app->blocks[LIMITER], double(d));
     app->sendLevelFactor();
@@ -239,6 +365,7 @@ void QZ_Application::Freq::changed(void* data) {
     QZ_command(app->texts.knob, app->widgets[W_TONE_KNOB], double(f));
     readout(app->texts.toneText, f, "Hz");
     QZ_command(app->texts.text, app->widgets[W_TONE_TEXT], app->texts.toneText);
+    refresh(app->widgets[W_TONE_TEXT]);
     QZ_command(app->texts.corner, app->blocks[HIPASS], double(f));
 }
 
@@ -248,5 +375,6 @@ void QZ_Application::Level::changed(void* data) {
     QZ_command(app->texts.knob, app->widgets[W_LEVEL_KNOB], double(l));
     readout(app->texts.levelText, l, "dB");
     QZ_command(app->texts.text, app->widgets[W_LEVEL_TEXT], app->texts.levelText);
+    refresh(app->widgets[W_LEVEL_TEXT]);
     app->sendLevelFactor();
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "QZ_Apptpl.h"
 #include "QZ_Value.h"
+#include "Wid_Pal.h"
 
 #include <cstdint>
 
@@ -66,16 +67,23 @@ public:
         COPY
     };
     enum Widget : int32_t {
+        W_BACKGROUND = 0,
+        W_TITLE = 9,
         W_BUTTON = 19,
+        W_BUTTON_CAPTION = 20,
         W_SUSTAIN_CAPTION = 21,
         W_SUSTAIN_KNOB = 22,
         W_SUSTAIN_TEXT = 23,
+        W_TONE_CAPTION = 24,
         W_TONE_KNOB = 25,
         W_TONE_TEXT = 26,
+        W_LEVEL_CAPTION = 27,
         W_LEVEL_KNOB = 28,
         W_LEVEL_TEXT = 29,
+        W_METER_CAPTION = 30,
         W_METER = 31
     };
+    enum : int32_t { WIDGET_COMMANDS = 34 };
 
     QZ_Application();
     ~QZ_Application() = default;
@@ -98,9 +106,7 @@ public:
     // What a parameter's change handler receives: the bound widget's data, or
     // the application itself.
     void* target(int32_t index);
-    Param* param(int32_t index) {
-        return index >= 0 && index < PARAMS ? params[index] : nullptr;
-    }
+    Param* param(int32_t index) { return index >= 0 && index < PARAMS ? params[index] : nullptr; }
 
     int32_t editorWidth = 0;
     int32_t editorHeight = 0;
@@ -112,6 +118,10 @@ public:
     QZ_Effect* blocks[BLOCKS] = {};
     QZ_Object* widgets[WIDGETS] = {};
     QZ_Win* window = nullptr;
+    // The meter's two lines: input first.
+    QZ_Wid_Pal_Line meterLines[2];
+    // The title line of the editor; the plug-in sets it before create.
+    const char* title = "";
     // The meters' last levels, 0 to 1, as the meter step computed them.
     float meterIn = 0.0f, meterOut = 0.0f;
 
@@ -160,6 +170,10 @@ public:
         char factor[32] = "QZ_Effect_Koef %o -k %f";
         char corner[16] = "%o -f %f";
         char del[16] = "%o -delete";
+        char attach[24] = "QZ_Wid %o -win %o";
+        char detach[24] = "QZ_Wid %o -win 0";
+        // The editor's widgets, in the order they are made.
+        char widget[WIDGET_COMMANDS][112] = {};
         char sustainText[64] = "";
         char toneText[64] = "";
         char levelText[64] = "";
@@ -168,5 +182,6 @@ public:
 private:
     Param* params[PARAMS];
     void meterStep();
+    void createWidgets();
     void sendLevelFactor();
 };

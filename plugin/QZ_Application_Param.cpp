@@ -2,6 +2,7 @@
 
 #include "QZ_Math.h"
 #include "QZ_Text.h"
+#include "Wid_Knob.h"
 
 #include <cstdio>
 #include <cstring>
@@ -13,26 +14,47 @@ namespace {
 // The host's text buffers hold 8 bytes: 7 characters and a zero.
 constexpr size_t kHostText = 7;
 
-const char* on_slot(const char* label) { return label; }
-const char* off_slot(const char* label) { return label + 10; }
+const char* on_slot(const char* label) {
+    return label;
+}
+const char* off_slot(const char* label) {
+    return label + 10;
+}
 
 } // namespace
 
-void Param::nameText(char* text) { std::sprintf(text, "%s", name ? name : ""); }
+void Param::nameText(char* text) {
+    std::sprintf(text, "%s", name ? name : "");
+}
 
-void Param::labelText(char* text) { std::sprintf(text, "%s", label ? label : ""); }
+void Param::labelText(char* text) {
+    std::sprintf(text, "%s", label ? label : "");
+}
 
 void Param::valueText(char* text) {
     switch (type) {
-    case INTEGER: qz::decimal(text, 16, asInt()); break;
-    case REAL: qz::fixed(text, 64, double(real())); break;
-    case SWITCH: std::strcpy(text, asInt() ? "On" : "Off"); break;
-    default: text[0] = '\0';
+    case INTEGER:
+        qz::decimal(text, 16, asInt());
+        break;
+    case REAL:
+        qz::fixed(text, 64, double(real()));
+        break;
+    case SWITCH:
+        std::strcpy(text, asInt() ? "On" : "Off");
+        break;
+    default:
+        text[0] = '\0';
     }
 }
 
 void Param::range(float& mn, float& mx) const {
-    // Bound knobs arrive with the editor; until then the knob's own range.
+    // The bound knob's range, in its own direction.
+    if (widget && widget->descriptor == QZ_Wid_Knob::cls) {
+        auto* k = static_cast<const QZ_Wid_Knob*>(widget);
+        mn = k->mn;
+        mx = k->mx;
+        return;
+    }
     mn = unboundMin;
     mx = unboundMax;
 }
@@ -45,12 +67,15 @@ void Param::setNormalised(float x) {
         setReal(float((static_cast<long double>(mx) - mn) * x + mn));
         break;
     }
-    case SWITCH: value = x > 0.5f ? 1 : 0; break;
-    case INTEGER:
-        value = uint32_t(
-            qz::trunc32((static_cast<long double>(maximum) - minimum + 0.999999999L) * x + minimum));
+    case SWITCH:
+        value = x > 0.5f ? 1 : 0;
         break;
-    default: break; // left as it is
+    case INTEGER:
+        value = uint32_t(qz::trunc32(
+            (static_cast<long double>(maximum) - minimum + 0.999999999L) * x + minimum));
+        break;
+    default:
+        break; // left as it is
     }
 }
 
@@ -62,10 +87,12 @@ float Param::normalised() const {
         if (mx == mn) return 0.0f;
         return (real() - mn) / (mx - mn);
     }
-    case SWITCH: return asInt() ? 1.0f : 0.0f;
+    case SWITCH:
+        return asInt() ? 1.0f : 0.0f;
     case INTEGER:
         return float((double(asInt()) - minimum + 0.5) / (double(maximum) - minimum + 1.0));
-    default: return 0.0f;
+    default:
+        return 0.0f;
     }
 }
 

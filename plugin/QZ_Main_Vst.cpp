@@ -11,6 +11,7 @@ const char QZ_Main_Vst::vendor[] = "www.velvetrampart.audio";
 const char QZ_Main_Vst::title[] = "www.velvetrampart.audio Velvet Rampart";
 
 QZ_Main_Vst::QZ_Main_Vst(audioMasterCallback host) : AudioEffectX(host, 1, 4) {
+    app.title = title;
     app.create();
     sizeWindow(app.editorWidth, app.editorHeight);
     programsAreChunks(app.hasState() != 0);
@@ -21,9 +22,13 @@ QZ_Main_Vst::QZ_Main_Vst(audioMasterCallback host) : AudioEffectX(host, 1, 4) {
     setEditor(nullptr);
 }
 
-QZ_Main_Vst::~QZ_Main_Vst() { app.destroy(); }
+QZ_Main_Vst::~QZ_Main_Vst() {
+    app.destroy();
+}
 
-void QZ_Main_Vst::open() { app.resetChain(); }
+void QZ_Main_Vst::open() {
+    app.resetChain();
+}
 
 void QZ_Main_Vst::getProgramName(char* name) {
     std::memset(name, 0, kVstMaxProgNameLen);
@@ -112,4 +117,6 @@ extern "C" AEffect* VSTPluginMain(audioMasterCallback host) {
     return fx ? fx->getAeffect() : nullptr;
 }
 
-extern "C" AEffect* _MAIN(audioMasterCallback host) { return VSTPluginMain(host); }
+extern "C" AEffect* _MAIN(audioMasterCallback host) {
+    return VSTPluginMain(host);
+}

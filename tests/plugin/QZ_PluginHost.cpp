@@ -1,5 +1,6 @@
 #include "QZ_PluginHost.h"
 
+#include "QZ_Library.h"
 #include "QZ_TestSupport.h"
 
 #include <cstring>
@@ -15,6 +16,7 @@ intptr_t Host::callback(AEffect* e, int32_t opcode, int32_t index, intptr_t valu
 }
 
 Host::Host() {
+    use_plugin_resources(); // the editor's images
     said = stdout_of([&] { fx = VSTPluginMain(&callback); });
 }
 
