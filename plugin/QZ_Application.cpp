@@ -293,17 +293,27 @@ void QZ_Application::run(float** inputs, float** outputs, int32_t frames) {
     meterStep();
 }
 
+float QZ_Application::meterLevel(int32_t s) {
+    long double a = std::fabs(static_cast<long double>(int64_t(s) + 1));
+    long double m = (20.0L * std::log10(a * 0x1p-31L) + 60.0L + 6.0L) * (1.0L / 60.0L);
+    float f = float(m);
+    return f < 0.0f ? 0.0f : f > 1.0f ? 1.0f : f; // log10(0) gives -inf: 0
+}
+
 void QZ_Application::meterStep() {
     if (meterDivider == 0) {
-        auto level_of = [](const QZ_Buffer* b) {
-            if (!b || !b->data) return 0.0f;
-            long double s = std::fabs(static_cast<long double>(int64_t(b->data[0]) + 1));
-            long double m = (20.0L * std::log10(s * 0x1p-31L) + 60.0L + 6.0L) * (1.0L / 60.0L);
-            float f = float(m);
-            return f < 0.0f ? 0.0f : f > 1.0f ? 1.0f : f; // log10(0) gives -inf: 0
-        };
-        meterIn = level_of(buffers[BUF_AI]);
-        meterOut = level_of(buffers[BUF_AO]);
+        auto first = [](const QZ_Buffer* b) { return b && b->data ? b->data[0] : 0; };
+        meterIn = meterLevel(first(buffers[BUF_AI]));
+        meterOut = meterLevel(first(buffers[BUF_AO]));
+        if (auto* meter = static_cast<QZ_Wid_Pal*>(widgets[W_METER])) {
+            // Called directly: no command is parsed on the audio thread.
+            QZ_Wid_Pal::m_ln(meter, QZ_value::handle(&meterLines[0]));
+            meter->level(meterIn, true);
+            QZ_Wid_Pal::m_ln(meter, QZ_value::handle(&meterLines[1]));
+            meter->level(meterOut, true);
+            // One repaint for both lines, asked for and not waited on.
+            meter->request_redraw();
+        }
     }
     meterDivider = meterDivider == 0 ? 1 : 0;
 }

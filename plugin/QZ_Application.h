@@ -99,6 +99,9 @@ public:
 
     // Runs host audio through the chain: one input, two identical outputs.
     void run(float** inputs, float** outputs, int32_t frames);
+    // A meter's level, 0 to 1, for the first sample of its envelope: its dB
+    // relative to 2^31, plus 66, over 60.
+    static float meterLevel(int32_t s);
     // Stores the clock and sends it to every block.
     void setClock(int32_t hz);
     // Clears the chain's buffers and resets its blocks.

@@ -3,11 +3,13 @@
 #include "QZ_TestSupport.h"
 #include "Wid_Knob.h"
 #include "Wid_Text.h"
+#include "Win.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 using qz::test::cmd;
 using qz::test::Host;
@@ -87,6 +89,61 @@ TEST(Editor, StateSwitchesTheKnobsCaptionsReadOutsAndMeterOnly) {
             EXPECT_EQ(w->enabled, follows ? int(x) : 1) << i;
         }
     }
+}
+
+TEST(Meter, LevelOfTheFirstEnvelopeSample) {
+    struct {
+        int32_t s;
+        float m, tolerance;
+    } cases[] = {{0, 0.0f, 0.0f},
+                 {-1, 0.0f, 0.0f}, // log10(0)
+                 {1 << 30, 0.99966f, 2e-5f},
+                 {1 << 29, 0.89932f, 2e-5f},
+                 {2147483647, 1.0f, 0.0f},
+                 {-2147483647 - 1, 1.0f, 0.0f},
+                 {int32_t(2147483648.0 * 0.001 - 1), 0.1f, 1e-5f}};
+    for (auto& c : cases) {
+        float m = A::meterLevel(c.s);
+        EXPECT_NEAR(m, c.m, c.tolerance) << c.s;
+        EXPECT_GE(m, 0.0f);
+        EXPECT_LE(m, 1.0f);
+    }
+}
+
+TEST(Meter, FollowsEverySecondCallAndOnlyAsksForARepaint) {
+    Host h;
+    h.dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+    QZ_Win_Surface surface(200, 156);
+    A& a = h.app();
+    a.attach(&surface);
+    surface.invalidate({0, 0, 200, 156});
+    EXPECT_FALSE(surface.paint_pending()); // the silent run left both lines at 0
+    EXPECT_EQ(a.meterLines[0].level, 0.0f);
+    QZ_Rect meter = static_cast<QZ_Wid*>(a.widgets[A::W_METER])->rect();
+    auto shot = [&] {
+        std::vector<uint32_t> px;
+        for (int y = meter.top; y < meter.bottom; ++y)
+            for (int x = meter.left; x < meter.right; ++x)
+                px.push_back(reinterpret_cast<uint32_t&>(surface.surface.pixels[y * 200 + x]));
+        return px;
+    };
+    auto dark = shot();
+    std::vector<float> loud(2048);
+    for (size_t i = 0; i < loud.size(); ++i) loud[i] = 0.9f * float(std::sin(0.1 * double(i)));
+    h.process(loud); // the second call since create: no step
+    EXPECT_FALSE(surface.paint_pending());
+    h.process(loud);
+    EXPECT_GT(a.meterIn, 0.5f);
+    EXPECT_EQ(a.meterLines[0].level, a.meterIn);
+    EXPECT_EQ(a.meterLines[1].level, a.meterOut);
+    EXPECT_EQ(shot(), dark); // nothing painted on the audio side
+    EXPECT_TRUE(surface.paint_pending());
+    EXPECT_NE(shot(), dark);
+    EXPECT_FALSE(surface.paint_pending()); // one request, one paint
+    a.detach();
+    h.process(loud);
+    h.process(loud);
+    EXPECT_FALSE(surface.paint_pending()); // closed: nothing asked for
 }
 
 } // namespace

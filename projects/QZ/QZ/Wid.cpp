@@ -19,6 +19,10 @@ void QZ_Wid::redraw() {
     if (win) win->invalidate(rect());
 }
 
+void QZ_Wid::request_redraw() {
+    if (QZ_Win* w = win) w->request_repaint(rect());
+}
+
 void QZ_Wid::press(int32_t, int32_t) {}
 void QZ_Wid::drag(int32_t, int32_t) {}
 bool QZ_Wid::hit(int32_t, int32_t) {

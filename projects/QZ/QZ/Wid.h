@@ -39,6 +39,9 @@ public:
     virtual void draw(QZ_Pic_Base<QZ_Pix_A32>& dst, int32_t dx, int32_t dy, const QZ_Rect& src);
     virtual void update() {}
     virtual void redraw();
+    // Like redraw, but only asks the window for a later repaint: for the audio
+    // side, which must never wait for a paint.
+    void request_redraw();
     virtual void press(int32_t x, int32_t y);
     virtual void drag(int32_t x, int32_t y);
     virtual bool hit(int32_t x, int32_t y);

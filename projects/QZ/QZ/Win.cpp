@@ -4,6 +4,7 @@
 #include "Wid_Butt.h"
 #include "Wid_Knob.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <new>
@@ -36,6 +37,42 @@ QZ_Win::~QZ_Win() {
 }
 
 void QZ_Win::invalidate(const QZ_Rect&) {}
+
+namespace {
+uint64_t pack(const QZ_Rect& r) {
+    auto u = [](int32_t v) { return uint64_t(uint16_t(v < 0 ? 0 : v > 0xFFFF ? 0xFFFF : v)); };
+    return u(r.left) | u(r.top) << 16 | u(r.right) << 32 | u(r.bottom) << 48;
+}
+QZ_Rect unpack(uint64_t p) {
+    return {int32_t(p & 0xFFFF), int32_t(p >> 16 & 0xFFFF), int32_t(p >> 32 & 0xFFFF),
+            int32_t(p >> 48)};
+}
+} // namespace
+
+void QZ_Win::request_repaint(const QZ_Rect& r) {
+    QZ_Rect want = {r.left < 0 ? 0 : r.left, r.top < 0 ? 0 : r.top,
+                    r.right > width ? width : r.right, r.bottom > height ? height : r.bottom};
+    if (want.left >= want.right || want.top >= want.bottom) return;
+    uint64_t was = pending_.load(std::memory_order_relaxed);
+    for (;;) {
+        QZ_Rect u = want;
+        if (was) {
+            QZ_Rect p = unpack(was);
+            u = {std::min(p.left, u.left), std::min(p.top, u.top), std::max(p.right, u.right),
+                 std::max(p.bottom, u.bottom)};
+        }
+        if (pending_.compare_exchange_weak(was, pack(u), std::memory_order_release,
+                                           std::memory_order_relaxed))
+            return;
+    }
+}
+
+bool QZ_Win::paint_pending() {
+    uint64_t p = pending_.exchange(0, std::memory_order_acquire);
+    if (!p) return false;
+    invalidate(unpack(p));
+    return true;
+}
 
 void QZ_Win::copy_cell(void*, const QZ_Rect&, int32_t, int32_t) {}
 

@@ -7,6 +7,7 @@
 #include "QZ_Chain.h"
 #include "QZ_Pic.h"
 
+#include <atomic>
 #include <cstdint>
 
 class QZ_Wid;
@@ -72,6 +73,14 @@ public:
     // Repaint the rectangle now. Here: nothing (no screen).
     virtual void invalidate(const QZ_Rect& r);
 
+    // Asks for the rectangle to be repainted later, by the thread that paints;
+    // returns at once and never takes the paint mutex (the audio side calls
+    // it). Here: kept, grown to hold every request, until paint_pending.
+    virtual void request_repaint(const QZ_Rect& r);
+    // Repaints, through invalidate, what request_repaint kept; false if
+    // nothing was asked for.
+    bool paint_pending();
+
     // Composes rect from the widgets, cell by cell (bottom row first, columns
     // left to right, widgets in attachment order), handing each composed cell
     // to copy_cell. Dropped when the paint mutex is not had within 1000 ms.
@@ -94,6 +103,10 @@ protected:
     virtual void copy_cell(void* target, const QZ_Rect& clip, int32_t sx, int32_t sy);
 
 private:
+    // Requested and not yet painted: left, top, right, bottom in 16 bits each;
+    // all zero when there is none.
+    std::atomic<uint64_t> pending_{0};
+
     void compose_cell(int32_t column, int32_t row, const QZ_Rect& rect);
     void draw_tinted(QZ_Wid* w, int32_t bx, int32_t by, const QZ_Rect& src, double k);
 };

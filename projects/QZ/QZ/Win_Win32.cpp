@@ -74,6 +74,7 @@ void QZ_Win_Win32::release_child() {
     }
     back.hdc = nullptr;
     backDefault_ = nullptr;
+    repaintTarget_.store(nullptr);
     child = nullptr;
 }
 
@@ -100,6 +101,7 @@ HWND QZ_Win_Win32::hwnd(HWND p) {
     ReleaseDC(c, screen);
     qz::PaintLock lock(paintMutex);
     child = c;
+    repaintTarget_.store(c);
     back.hdc = memory;
     if (memory && back.hbitmap) backDefault_ = SelectObject(memory, back.hbitmap);
     return parent;
@@ -116,6 +118,13 @@ void QZ_Win_Win32::invalidate(const QZ_Rect& r) {
         }
     }
     paintMutex.unlock();
+}
+
+void QZ_Win_Win32::request_repaint(const QZ_Rect& r) {
+    if (HWND c = repaintTarget_.load()) {
+        RECT rc = {r.left, r.top, r.right, r.bottom};
+        InvalidateRect(c, &rc, FALSE);
+    }
 }
 
 void QZ_Win_Win32::copy_cell(void* target, const QZ_Rect& clip, int32_t sx, int32_t sy) {

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 class QZ_Win_Win32 : public QZ_Win {
 public:
     HWND parent = nullptr;     // given to hwnd, or none
@@ -24,6 +26,8 @@ public:
 
     // Paints r at once into the child window; nowhere without one.
     void invalidate(const QZ_Rect& r) override;
+    // Marks r invalid in the child window: its thread paints it on WM_PAINT.
+    void request_repaint(const QZ_Rect& r) override;
 
     // "QZFRAMEx" and the module instance in eight upper-case hex digits:
     // the process-wide window class, registered on first use.
@@ -35,6 +39,9 @@ protected:
     void copy_cell(void* target, const QZ_Rect& clip, int32_t sx, int32_t sy) override;
 
 private:
+    // The child window as other threads see it: a stale handle only makes
+    // InvalidateRect fail.
+    std::atomic<HWND> repaintTarget_{nullptr};
     HGDIOBJ backDefault_ = nullptr; // what the memory DC held before the back buffer
     void release_child();           // forgets the child window and deletes the memory DC
     LRESULT message(HWND h, UINT message, WPARAM wp, LPARAM lp);

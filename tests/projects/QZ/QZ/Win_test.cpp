@@ -278,3 +278,37 @@ TEST_F(Widgets, ButtonStateNotifyAndBoundValue) {
 }
 
 } // namespace
+
+namespace {
+
+bool same(const QZ_Rect& a, const QZ_Rect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+TEST(RepaintRequest, KeptAsOneRectangleWithinTheWindowUntilPainted) {
+    struct {
+        std::vector<QZ_Rect> asked;
+        bool painted;
+        QZ_Rect expected;
+    } cases[] = {
+        {{{10, 20, 30, 40}}, true, {10, 20, 30, 40}},
+        {{{10, 20, 30, 40}, {50, 5, 60, 25}}, true, {10, 5, 60, 40}},
+        {{{-5, -5, 300, 300}}, true, {0, 0, 200, 156}},
+        {{{10, 10, 10, 20}, {250, 0, 260, 10}}, false, {}}, // empty or outside: nothing
+        {{}, false, {}},
+    };
+    for (auto& c : cases) {
+        Recorder win;
+        for (const QZ_Rect& r : c.asked)
+            win.request_repaint(r);
+        EXPECT_TRUE(win.invalidated.empty()); // asking paints nothing
+        EXPECT_EQ(win.paint_pending(), c.painted);
+        ASSERT_EQ(win.invalidated.size(), c.painted ? 1u : 0u);
+        if (c.painted) {
+            EXPECT_TRUE(same(win.invalidated[0], c.expected));
+        }
+        EXPECT_FALSE(win.paint_pending()); // taken by the paint
+    }
+}
+
+} // namespace
