@@ -18,12 +18,16 @@ QZ_Main_Vst::QZ_Main_Vst(audioMasterCallback host) : AudioEffectX(host, 1, 4) {
     setNumInputs(1);
     setNumOutputs(2);
     setUniqueID(0x36386F35); // "5o86"
-    // The editor arrives with the widgets; without one the host shows none.
-    setEditor(nullptr);
+    auto* e = new (std::nothrow) QZ_Main_Vst_Editor(this);
+    if (QZ_Main_Vst_Editor::forHosts)
+        setEditor(e); // the has-editor flag
+    else
+        ownEditor = e;
 }
 
 QZ_Main_Vst::~QZ_Main_Vst() {
     app.destroy();
+    delete ownEditor;
 }
 
 void QZ_Main_Vst::open() {

@@ -2,6 +2,7 @@
 #include "AudioEffectX.h"
 #include "QZ_Application.h"
 #include "QZ_Export.h"
+#include "QZ_Main_Vst_Editor.h"
 
 // The plug-in: answers the host and hands every real piece of work to the
 // sustainer application it embeds.
@@ -31,10 +32,18 @@ public:
     void setParameter(int32_t index, float value) override;
     float getParameter(int32_t index) override;
 
+    // The editor, whether or not hosts are given it.
+    QZ_Main_Vst_Editor* editorObject() {
+        return ownEditor ? ownEditor : static_cast<QZ_Main_Vst_Editor*>(editor);
+    }
+
     QZ_Application app;
 
     static const char vendor[];
     static const char title[];
+
+private:
+    QZ_Main_Vst_Editor* ownEditor = nullptr; // one not given to hosts
 };
 
 extern "C" {

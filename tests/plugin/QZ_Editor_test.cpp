@@ -1,4 +1,8 @@
+#include "QZ_Effect_Hipass.h"
+#include "QZ_Effect_Koef.h"
 #include "QZ_Interpret.h"
+#include "QZ_Math.h"
+#include "QZ_Object.h"
 #include "QZ_PluginHost.h"
 #include "QZ_TestSupport.h"
 #include "Wid_Knob.h"
@@ -7,7 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -91,6 +99,169 @@ TEST(Editor, StateSwitchesTheKnobsCaptionsReadOutsAndMeterOnly) {
     }
 }
 
+// The editor object as a host reaches it: through the dispatcher where hosts
+// are given it; directly where the plug-in keeps it off-screen.
+struct EditorHost : Host {
+    QZ_Main_Vst_Editor* editor() { return object()->editorObject(); }
+    ERect* rect() {
+        ERect* r = nullptr;
+        if (QZ_Main_Vst_Editor::forHosts)
+            EXPECT_EQ(dispatch(effEditGetRect, 0, 0, &r), 1);
+        else
+            EXPECT_TRUE(editor()->getRect(&r));
+        return r;
+    }
+    // No host window: the framework window stays without a screen on Windows.
+    void open() {
+        if (QZ_Main_Vst_Editor::forHosts)
+            EXPECT_EQ(dispatch(effEditOpen), 1);
+        else
+            EXPECT_TRUE(editor()->open(nullptr));
+    }
+    void close() {
+        if (QZ_Main_Vst_Editor::forHosts)
+            EXPECT_EQ(dispatch(effEditClose), 0);
+        else
+            editor()->close();
+    }
+};
+
+TEST(EditorHost, OpenCloseOpenShowsTheSameWidgetsWithCurrentValues) {
+    EditorHost h;
+    ASSERT_NE(h.editor(), nullptr);
+    QZ_Win* win = h.editor()->window();
+    EXPECT_EQ(win->width, 200);
+    EXPECT_EQ(win->height, 156);
+    ERect* r = h.rect();
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->top, 0);
+    EXPECT_EQ(r->left, 0);
+    EXPECT_EQ(r->bottom, 156);
+    EXPECT_EQ(r->right, 200);
+    QZ_Object* before[A::WIDGETS];
+    std::copy(std::begin(h.app().widgets), std::end(h.app().widgets), before);
+    size_t objects = qz::live_objects();
+    for (int round = 0; round < 2; ++round) {
+        h.open();
+        EXPECT_EQ(h.rect(), r);
+        EXPECT_EQ(h.app().window, win);
+        for (int i = 0; i < A::WIDGETS; ++i) {
+            EXPECT_EQ(h.app().widgets[i], before[i]);
+            EXPECT_EQ(static_cast<QZ_Wid*>(before[i])->win, win) << i;
+        }
+        EXPECT_EQ(win->widgets.count, A::WIDGETS);
+        // the host's idle and key calls change nothing
+        for (int32_t op : {effEditIdle, effEditKeyDown, effEditKeyUp, effSetEditKnobMode})
+            EXPECT_EQ(h.dispatch(op, 'a', 1), 0);
+        h.close();
+        for (QZ_Object* o : before)
+            EXPECT_EQ(static_cast<QZ_Wid*>(o)->win, nullptr);
+        EXPECT_EQ(win->widgets.count, 0);
+        EXPECT_EQ(h.app().window, win); // kept after close
+        h.set(1, 0.2f);                 // while closed
+    }
+    h.open();
+    EXPECT_EQ(readout(h, A::W_SUSTAIN_TEXT), "-9dB");
+    EXPECT_NEAR(knob(h, A::W_SUSTAIN_KNOB)->value(), -9.0f, step(knob(h, A::W_SUSTAIN_KNOB)));
+    EXPECT_EQ(qz::live_objects(), objects);
+    EXPECT_EQ(h.rect(), r);
+    EXPECT_EQ(h.said, "");
+}
+
+bool close_to(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int most) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        for (int shift = 0; shift < 32; shift += 8)
+            if (std::abs(int(a[i] >> shift & 0xFF) - int(b[i] >> shift & 0xFF)) > most)
+                return false;
+    return true;
+}
+
+// The panel in an off-screen window, driven by the window's own mouse rules.
+struct Panel : testing::Test {
+    Host h;
+    QZ_Win_Surface win{200, 156};
+    void SetUp() override {
+        h.app().attach(&win);
+        win.invalidate({0, 0, 200, 156});
+    }
+    void TearDown() override { h.app().detach(); }
+    QZ_Rect rect(int field) { return static_cast<QZ_Wid*>(h.app().widgets[field])->rect(); }
+    std::vector<uint32_t> pixels(const QZ_Rect& r) {
+        std::vector<uint32_t> px;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) {
+                uint32_t v;
+                std::memcpy(&v, win.surface.row(y) + x, 4);
+                px.push_back(v);
+            }
+        return px;
+    }
+};
+
+TEST_F(Panel, DraggingAKnobSetsItsParameterReadOutAndBlocks) {
+    struct {
+        int knob, text, param, dx, dy;
+        const char* unit;
+    } cases[] = {{A::W_SUSTAIN_KNOB, A::W_SUSTAIN_TEXT, 1, 20, 0, "dB"},
+                 {A::W_TONE_KNOB, A::W_TONE_TEXT, 2, 0, -30, "Hz"},
+                 {A::W_LEVEL_KNOB, A::W_LEVEL_TEXT, 3, -25, 0, "dB"}};
+    A& a = h.app();
+    for (auto& c : cases) {
+        QZ_Wid_Knob* k = knob(h, c.knob);
+        int32_t frame = k->frame;
+        int32_t K = static_cast<QZ_Effect_Koef*>(a.blocks[A::LEVEL_FACTOR])->K;
+        QZ_Rect r = rect(c.knob);
+        int32_t x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+        auto shown = pixels(r);
+        win.mouse_move(x, y);
+        win.button_down(x, y);
+        win.mouse_move(x + c.dx, y + c.dy);
+        win.button_up();
+        EXPECT_EQ(k->frame, frame + c.dx - c.dy);
+        float v = a.param(c.param)->real();
+        EXPECT_EQ(v, k->value());
+        EXPECT_NEAR(h.get(c.param), (v - k->mn) / (k->mx - k->mn), 1e-6);
+        char text[64];
+        std::snprintf(text, sizeof text, "%.0f%s", double(v), c.unit);
+        EXPECT_EQ(readout(h, c.text), text);
+        EXPECT_NE(pixels(r), shown); // the knob was repainted
+        if (c.param == 2)
+            EXPECT_EQ(static_cast<QZ_Effect_Hipass*>(a.blocks[A::HIPASS])->f, qz::trunc32(v));
+        else
+            EXPECT_NE(static_cast<QZ_Effect_Koef*>(a.blocks[A::LEVEL_FACTOR])->K, K);
+    }
+}
+
+TEST_F(Panel, StateOffFadesTheKnobsSideOnly) {
+    const int unchanged[] = {A::W_BUTTON_CAPTION, A::W_TITLE, 1, 18};
+    const int faded[] = {A::W_SUSTAIN_KNOB, A::W_TONE_KNOB,       A::W_LEVEL_KNOB,
+                         A::W_METER,        A::W_SUSTAIN_CAPTION, A::W_LEVEL_TEXT};
+    std::vector<std::vector<uint32_t>> on_u, on_f;
+    for (int i : unchanged)
+        on_u.push_back(pixels(rect(i)));
+    for (int i : faded)
+        on_f.push_back(pixels(rect(i)));
+    h.set(0, 0.0f);
+    for (size_t i = 0; i < std::size(unchanged); ++i)
+        EXPECT_EQ(pixels(rect(unchanged[i])), on_u[i]) << unchanged[i];
+    for (size_t i = 0; i < std::size(faded); ++i)
+        EXPECT_FALSE(close_to(pixels(rect(faded[i])), on_f[i], 2)) << faded[i];
+    // and the button, clicked, turns it on again
+    QZ_Rect b = rect(A::W_BUTTON);
+    int32_t x = (b.left + b.right) / 2, y = (b.top + b.bottom) / 2;
+    win.mouse_move(x, y);
+    win.button_down(x, y);
+    win.button_up();
+    EXPECT_EQ(h.app().state.asInt(), 1);
+    EXPECT_EQ(h.get(0), 1.0f);
+    win.mouse_leave();
+    win.invalidate({0, 0, 200, 156});
+    // back as it was, but for rounding where the panel's own images blend
+    for (size_t i = 0; i < std::size(faded); ++i)
+        EXPECT_TRUE(close_to(pixels(rect(faded[i])), on_f[i], 2)) << faded[i];
+}
+
 TEST(Meter, LevelOfTheFirstEnvelopeSample) {
     struct {
         int32_t s;
@@ -129,7 +300,8 @@ TEST(Meter, FollowsEverySecondCallAndOnlyAsksForARepaint) {
     };
     auto dark = shot();
     std::vector<float> loud(2048);
-    for (size_t i = 0; i < loud.size(); ++i) loud[i] = 0.9f * float(std::sin(0.1 * double(i)));
+    for (size_t i = 0; i < loud.size(); ++i)
+        loud[i] = 0.9f * float(std::sin(0.1 * double(i)));
     h.process(loud); // the second call since create: no step
     EXPECT_FALSE(surface.paint_pending());
     h.process(loud);

@@ -54,8 +54,8 @@ TEST_F(Plugin, EffectRecordFields) {
     EXPECT_EQ(e.numParams, 4);
     EXPECT_EQ(e.numInputs, 1);
     EXPECT_EQ(e.numOutputs, 2);
-    // can process replacing; the editor flag arrives with the editor
-    EXPECT_EQ(e.flags, 0x10);
+    // can process replacing, and has an editor where hosts are given one
+    EXPECT_EQ(e.flags, QZ_Main_Vst_Editor::forHosts ? 0x11 : 0x10);
     EXPECT_EQ(e.resvd1, 0);
     EXPECT_EQ(e.resvd2, 0);
     EXPECT_EQ(e.initialDelay, 0);

@@ -1,0 +1,31 @@
+#include "QZ_Main_Vst_Editor.h"
+
+#include "QZ_Main_Vst.h"
+#include "Win.h"
+
+ERect QZ_Main_Vst_Editor::rect = {0, 0, 156, 200};
+
+QZ_Main_Vst_Editor::QZ_Main_Vst_Editor(QZ_Main_Vst* plugin)
+    : AEffEditor(plugin), plugin_(plugin),
+      window_(make_window(plugin->app.editorWidth, plugin->app.editorHeight)) {}
+
+QZ_Main_Vst_Editor::~QZ_Main_Vst_Editor() {
+    delete window_;
+}
+
+bool QZ_Main_Vst_Editor::getRect(ERect** r) {
+    *r = &rect;
+    return true;
+}
+
+bool QZ_Main_Vst_Editor::open(void* parent) {
+    place(parent);
+    plugin_->app.attach(window_);
+    window_->invalidate({0, 0, window_->width, window_->height});
+    return true;
+}
+
+void QZ_Main_Vst_Editor::close() {
+    plugin_->app.detach();
+    unplace();
+}
