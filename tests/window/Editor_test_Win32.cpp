@@ -1,0 +1,136 @@
+// The real plug-in DLL's editor opened as a host opens it: a top-level window
+// of ours, effEditGetRect, effEditOpen with its handle, the message loop, the
+// real mouse on a knob, audio on a second thread while the editor paints,
+// effEditClose and effClose.
+#include "QZ_Library.h"
+#include "QZ_Vst2.h"
+#include "Screen.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace qz::test;
+
+constexpr int HOST_X = 60, HOST_Y = 50;
+constexpr uint32_t SHOWN = 0x00FFFFFF;
+constexpr int LEVEL_KNOB_X = 158, LEVEL_KNOB_Y = 105; // the level knob's centre
+constexpr int METER_X = 119, METER_Y = 36, METER_W = 61, METER_H = 11;
+
+intptr_t host_callback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+HWND child_of(HWND host) {
+    return FindWindowExA(host, nullptr, nullptr, nullptr);
+}
+
+uint64_t meter_sum(HWND child) {
+    Pixels p = read_window(child);
+    uint64_t s = 0;
+    for (int y = METER_Y; y < METER_Y + METER_H; ++y)
+        for (int x = METER_X; x < METER_X + METER_W; ++x)
+            s += p.at(x, y) & SHOWN;
+    return s;
+}
+
+TEST(EditorUnderXvfb, OpensInTheHostsWindowFollowsTheMouseAndTheAudio) {
+    Library dll(plugin_library_path());
+    ASSERT_TRUE(dll.loaded());
+    auto entry = reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dll.symbol("VSTPluginMain"));
+    ASSERT_NE(entry, nullptr);
+    AEffect* fx = entry(&host_callback);
+    ASSERT_NE(fx, nullptr);
+    EXPECT_EQ(fx->flags, 0x11);
+    auto dispatch = [&](int32_t op, intptr_t value = 0, void* ptr = nullptr, float opt = 0) {
+        return fx->dispatcher(fx, op, 0, value, ptr, opt);
+    };
+    dispatch(effSetSampleRate, 0, nullptr, 44100.0f);
+    ERect* rect = nullptr;
+    ASSERT_EQ(dispatch(effEditGetRect, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    HostWindow host(HOST_X, HOST_Y, rect->right - rect->left + 40, rect->bottom - rect->top + 40);
+    ASSERT_NE(host.hwnd(), nullptr);
+
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(dispatch(effEditOpen, 0, host.hwnd()), 1);
+        HWND child = child_of(host.hwnd());
+        ASSERT_NE(child, nullptr);
+        RECT cr;
+        GetClientRect(child, &cr);
+        EXPECT_EQ(cr.right, 200);
+        EXPECT_EQ(cr.bottom, 156);
+        pump_for(50);
+        // the panel covers the host's fill everywhere
+        Pixels shown = read_window(child);
+        int fill = 0;
+        for (uint32_t p : shown.px)
+            fill += (p & SHOWN) == 0x00FF00FF;
+        EXPECT_EQ(fill, 0);
+        ERect* again = nullptr;
+        dispatch(effEditGetRect, 0, &again);
+        EXPECT_EQ(again, rect);
+        dispatch(effEditClose);
+        EXPECT_EQ(child_of(host.hwnd()), nullptr);
+    }
+
+    ASSERT_EQ(dispatch(effEditOpen, 0, host.hwnd()), 1);
+    HWND child = child_of(host.hwnd());
+    ASSERT_NE(child, nullptr);
+    pump_for(50);
+
+    // The level knob, dragged 20 pixels right by the real mouse.
+    float before = fx->getParameter(fx, 3);
+    POINT p{LEVEL_KNOB_X, LEVEL_KNOB_Y};
+    ClientToScreen(child, &p);
+    ASSERT_TRUE(move_pointer(p.x, p.y));
+    pump_for(50);
+    press_left();
+    pump_for(50);
+    ASSERT_TRUE(move_pointer(p.x + 20, p.y));
+    pump_for(50);
+    release_left();
+    pump_for(50);
+    EXPECT_GT(fx->getParameter(fx, 3), before);
+
+    // Audio on a thread of its own while this one paints: the meter moves,
+    // and no call waits for a paint.
+    uint64_t quiet = meter_sum(child);
+    std::atomic<bool> done{false};
+    std::atomic<int64_t> longest{0};
+    std::thread audio([&] {
+        std::vector<float> in(512), out0(512), out1(512);
+        float* ins[1] = {in.data()};
+        float* outs[2] = {out0.data(), out1.data()};
+        for (int call = 0; call < 400; ++call) {
+            for (size_t i = 0; i < in.size(); ++i)
+                in[i] = 0.9f * float(std::sin(0.05 * double(call * 512 + int(i))));
+            auto t0 = std::chrono::steady_clock::now();
+            fx->processReplacing(fx, ins, outs, 512);
+            auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - t0)
+                          .count();
+            if (us > longest) longest = us;
+        }
+        done = true;
+    });
+    EXPECT_TRUE(pump_until([&] { return done.load(); }, 20000));
+    audio.join();
+    pump_for(100);
+    EXPECT_NE(meter_sum(child), quiet);
+    std::printf("longest processReplacing while the editor paints: %lld us\n",
+                static_cast<long long>(longest.load()));
+    EXPECT_LT(longest.load(), 100000); // never the paint mutex's wait
+
+    dispatch(effEditClose);
+    EXPECT_EQ(child_of(host.hwnd()), nullptr);
+    dispatch(effClose);
+}
+
+} // namespace
