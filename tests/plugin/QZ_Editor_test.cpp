@@ -281,41 +281,29 @@ TEST(Meter, LevelOfTheFirstEnvelopeSample) {
     }
 }
 
-TEST(Meter, FollowsEverySecondCallAndOnlyAsksForARepaint) {
-    Host h;
-    h.dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
-    QZ_Win_Surface surface(200, 156);
+TEST_F(Panel, MeterFollowsEverySecondCallAndOnlyAsksForARepaint) {
     A& a = h.app();
-    a.attach(&surface);
-    surface.invalidate({0, 0, 200, 156});
-    EXPECT_FALSE(surface.paint_pending()); // the silent run left both lines at 0
+    h.dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+    EXPECT_FALSE(win.paint_pending()); // the silent run left both lines at 0
     EXPECT_EQ(a.meterLines[0].level, 0.0f);
-    QZ_Rect meter = static_cast<QZ_Wid*>(a.widgets[A::W_METER])->rect();
-    auto shot = [&] {
-        std::vector<uint32_t> px;
-        for (int y = meter.top; y < meter.bottom; ++y)
-            for (int x = meter.left; x < meter.right; ++x)
-                px.push_back(reinterpret_cast<uint32_t&>(surface.surface.pixels[y * 200 + x]));
-        return px;
-    };
-    auto dark = shot();
+    auto dark = pixels(rect(A::W_METER));
     std::vector<float> loud(2048);
     for (size_t i = 0; i < loud.size(); ++i)
         loud[i] = 0.9f * float(std::sin(0.1 * double(i)));
     h.process(loud); // the second call since create: no step
-    EXPECT_FALSE(surface.paint_pending());
+    EXPECT_FALSE(win.paint_pending());
     h.process(loud);
     EXPECT_GT(a.meterIn, 0.5f);
     EXPECT_EQ(a.meterLines[0].level, a.meterIn);
     EXPECT_EQ(a.meterLines[1].level, a.meterOut);
-    EXPECT_EQ(shot(), dark); // nothing painted on the audio side
-    EXPECT_TRUE(surface.paint_pending());
-    EXPECT_NE(shot(), dark);
-    EXPECT_FALSE(surface.paint_pending()); // one request, one paint
+    EXPECT_EQ(pixels(rect(A::W_METER)), dark); // nothing painted on the audio side
+    EXPECT_TRUE(win.paint_pending());
+    EXPECT_NE(pixels(rect(A::W_METER)), dark);
+    EXPECT_FALSE(win.paint_pending()); // one request, one paint
     a.detach();
     h.process(loud);
     h.process(loud);
-    EXPECT_FALSE(surface.paint_pending()); // closed: nothing asked for
+    EXPECT_FALSE(win.paint_pending()); // closed: nothing asked for
 }
 
 } // namespace
