@@ -11,6 +11,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -127,6 +129,10 @@ TEST(EditorUnderXvfb, OpensInTheHostsWindowFollowsTheMouseAndTheAudio) {
     std::printf("longest processReplacing while the editor paints: %lld us\n",
                 static_cast<long long>(longest.load()));
     EXPECT_LT(longest.load(), 100000); // never the paint mutex's wait
+    // The editor as the screen shows it, meters lit, for people to look at.
+    if (const char* base = std::getenv("VR_WINDOW_SHOT"); base && *base) {
+        EXPECT_TRUE(write_bmp(std::string(base) + "-editor.bmp", read_window(child)));
+    }
 
     dispatch(effEditClose);
     EXPECT_EQ(child_of(host.hwnd()), nullptr);

@@ -3,16 +3,18 @@
 # window test program under wine on it, and turns the screenshot the program
 # leaves (BMP) into a PNG with the artwork tool.
 #   window_under_xvfb.sh PROGRAM.exe ARTWORK_TOOL OUT
-# OUT names the pictures: OUT.png (the window as the screen shows it) and
-# OUT-expected.png (the same widgets composed off screen); OUT.log holds the
-# program's output. VR_WINE_ARCH chooses the wine prefix (win32 or win64).
+# OUT names the pictures: OUT.png (the window as the screen shows it),
+# OUT-expected.png (the same widgets composed off screen) and OUT-editor.png
+# (the plug-in's editor in a host window); OUT.log holds the program's output.
+# VR_WINE_ARCH chooses the wine prefix (win32 or win64).
 # Exit 77 (skipped) where this machine cannot execute 32-bit programs.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 program=$1 tool=$2 out=$3
 arch=${VR_WINE_ARCH:-win32}
-rm -f "$out.bmp" "$out.png" "$out-expected.bmp" "$out-expected.png" "$out.log"
+rm -f "$out.bmp" "$out.png" "$out-expected.bmp" "$out-expected.png" "$out-editor.bmp" \
+    "$out-editor.png" "$out.log"
 
 # As the wine wrapper would, before anything is started.
 if [ "$arch" = win32 ] && ! why=$("$root/scripts/exec32.sh"); then
@@ -75,7 +77,7 @@ case $status in
 esac
 
 # The pictures, for people to look at: PNGs of the window's size.
-for name in "$out" "$out-expected"; do
+for name in "$out" "$out-expected" "$out-editor"; do
     if [ -f "$name.bmp" ]; then
         "$tool" --png "$name.bmp" "$name.png"
         rm -f "$name.bmp"
