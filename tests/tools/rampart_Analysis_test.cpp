@@ -89,6 +89,24 @@ TEST_F(Files, LevelsOfASquareWaveAndOfARange) {
     EXPECT_THROW(levels(a, 0, 2001), Error);
 }
 
+TEST_F(Files, EnvelopeIsTheRmsOfEachWindowOverAllChannelsTheLastOneShorter) {
+    Audio a;
+    a.rate = 1000;
+    a.channels = 2;
+    for (int i = 0; i < 250; ++i) {
+        float x = i < 100 ? 0.5f : i < 200 ? 0.0f : 0.25f;
+        a.samples.push_back(x);
+        a.samples.push_back(i < 100 ? 0.0f : x);
+    }
+    test::write_wav(dir_ + "/e.wav", a);
+    auto r = open_audio_reader(dir_ + "/e.wav");
+    auto env = measure_envelope(*r, 100);
+    ASSERT_EQ(env.size(), 3u);
+    EXPECT_DOUBLE_EQ(env[0], std::sqrt(0.125));
+    EXPECT_EQ(env[1], 0.0);
+    EXPECT_EQ(env[2], 0.25);
+}
+
 TEST(Decibels, AreTwentyLogTen) {
     EXPECT_EQ(dbfs_text(1.0), "0.00");
     EXPECT_EQ(dbfs_text(0.5), "-6.02");

@@ -98,6 +98,28 @@ std::vector<ChannelLevel> measure_levels(AudioReader& in, int64_t from, int64_t 
     return levels;
 }
 
+std::vector<double> measure_envelope(AudioReader& in, int64_t window) {
+    if (window < 1) throw Error(in.name() + ": the envelope's window is empty");
+    const size_t ch = static_cast<size_t>(in.channels());
+    std::vector<double> buf(kChunk * ch), rms;
+    double squares = 0;
+    int64_t filled = 0;
+    auto close_window = [&] {
+        rms.push_back(std::sqrt(squares / static_cast<double>(filled * static_cast<int64_t>(ch))));
+        squares = 0;
+        filled = 0;
+    };
+    while (size_t n = in.read(buf.data(), kChunk)) {
+        for (size_t i = 0; i < n; ++i) {
+            for (size_t c = 0; c < ch; ++c)
+                squares += buf[i * ch + c] * buf[i * ch + c];
+            if (++filled == window) close_window();
+        }
+    }
+    if (filled) close_window();
+    return rms;
+}
+
 std::string dbfs_text(double x) {
     if (!(x > 0)) return "-inf";
     char buf[32];

@@ -25,6 +25,10 @@ struct ChannelLevel {
 // or not inside the file.
 std::vector<ChannelLevel> measure_levels(AudioReader& in, int64_t from, int64_t to);
 
+// RMS of every channel together over consecutive windows of `window` frames
+// (the last one shorter), for plotting the envelope.
+std::vector<double> measure_envelope(AudioReader& in, int64_t window);
+
 // 20·log10(x), "-inf" for 0, two decimals.
 std::string dbfs_text(double x);
 

@@ -223,4 +223,18 @@ LevelsOptions parse_levels(const std::vector<std::string>& args, bool& help) {
     return o;
 }
 
+EnvelopeOptions parse_envelope(const std::vector<std::string>& args, bool& help) {
+    Scanned s = scan(args, "envelope", {"--window"});
+    help = s.help;
+    EnvelopeOptions o;
+    if (help) return o;
+    want_positional(s, "envelope", 1, 1, "FILE");
+    o.file = s.positional[0];
+    for (const auto& [name, value] : s.options) {
+        o.window = parse_number(value, name);
+        if (!(o.window > 0)) throw UsageError("--window must be positive (got '" + value + "')");
+    }
+    return o;
+}
+
 } // namespace rampart

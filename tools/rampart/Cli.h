@@ -53,6 +53,11 @@ struct LevelsOptions {
     std::optional<double> to;
 };
 
+struct EnvelopeOptions {
+    std::string file;
+    double window = 0.05; // seconds
+};
+
 // Each throws UsageError with a message naming what is wrong. A "--help" or
 // "-h" anywhere sets `help` and skips the checks.
 InfoOptions parse_info(const std::vector<std::string>& args, bool& help);
@@ -60,6 +65,7 @@ RenderOptions parse_render(const std::vector<std::string>& args, bool& help);
 SynthOptions parse_synth(const std::vector<std::string>& args, bool& help);
 CompareOptions parse_compare(const std::vector<std::string>& args, bool& help);
 LevelsOptions parse_levels(const std::vector<std::string>& args, bool& help);
+EnvelopeOptions parse_envelope(const std::vector<std::string>& args, bool& help);
 
 // A finite decimal number, or UsageError naming `what`.
 double parse_number(const std::string& text, const std::string& what);

@@ -28,6 +28,7 @@ const char* const kUsage =
     "  synth OUT [...]       write the test signal: plucked notes, then a quiet tail\n"
     "  compare A B           exit 0 when two audio files hold bit-identical samples\n"
     "  levels FILE [...]     print peak and RMS level in dBFS\n"
+    "  envelope FILE [...]   print the RMS level in dBFS of short windows, for plots\n"
     "\n"
     "\"rampart COMMAND --help\" describes a command. Exit status: 0 done, 1 failed,\n"
     "2 bad command line; compare answers 1 when the files differ and 2 when it fails.\n";
@@ -84,6 +85,13 @@ const char* const kLevelsHelp =
     "\n"
     "Prints the peak and RMS level in dBFS of FILE from --from (default the start)\n"
     "to --to (default the end), per channel.\n";
+
+const char* const kEnvelopeHelp =
+    "usage: rampart envelope FILE [--window SEC]\n"
+    "\n"
+    "Prints one line per window of SEC seconds (default 0.05): the time of the\n"
+    "window's middle in seconds and the RMS level of all channels in dBFS, with\n"
+    "silence as -120, for plotting.\n";
 
 // Seconds from frames, for messages.
 std::string seconds_text(int64_t frames, int rate) {
@@ -319,6 +327,26 @@ int levels(const std::vector<std::string>& args, std::FILE* out) {
     return 0;
 }
 
+int envelope(const std::vector<std::string>& args, std::FILE* out) {
+    bool help = false;
+    EnvelopeOptions o = parse_envelope(args, help);
+    if (help) return std::fputs(kEnvelopeHelp, out), 0;
+    auto in = open_audio_reader(o.file);
+    int64_t window = std::max<int64_t>(1, std::llround(o.window * in->rate()));
+    int64_t frames = in->frames();
+    std::vector<double> rms = measure_envelope(*in, window);
+    for (size_t i = 0; i < rms.size(); ++i) {
+        int64_t start = static_cast<int64_t>(i) * window;
+        double mid = (static_cast<double>(start) +
+                      static_cast<double>(std::min(window, frames - start)) / 2) /
+                     in->rate();
+        // gnuplot takes no "-inf"; -120 dB is far below anything shown.
+        double db = rms[i] > 1e-6 ? 20 * std::log10(rms[i]) : -120.0;
+        std::fprintf(out, "%.4f %.2f\n", mid, db);
+    }
+    return 0;
+}
+
 } // namespace
 
 std::string default_plugin_path() {
@@ -340,10 +368,11 @@ int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
         if (command == "synth") return synth(rest, out);
         if (command == "compare") return compare(rest, out);
         if (command == "levels") return levels(rest, out);
+        if (command == "envelope") return envelope(rest, out);
         throw UsageError("unknown command '" + command + "'");
     } catch (const UsageError& e) {
         bool known = command == "info" || command == "render" || command == "synth" ||
-                     command == "compare" || command == "levels";
+                     command == "compare" || command == "levels" || command == "envelope";
         std::fprintf(err, "rampart: %s\n(see rampart %s%s--help)\n", e.what(),
                      known ? command.c_str() : "", known ? " " : "");
         return 2;
