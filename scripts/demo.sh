@@ -4,7 +4,9 @@
 # session on each (the Windows ones under wine), then renders a test signal
 # through the plug-in on each build (VelvetRampart.so natively, VelvetRampart.dll
 # under wine), checks that every render is bit-identical to the native one and
-# prints the levels of the quiet tail before and after.
+# prints the levels of the quiet tail before and after. Leaves in build/demo/ a
+# plot of the input's and output's envelopes (envelopes.png) and a screenshot
+# of the 64-bit DLL's editor under wine on an Xvfb of its own (editor.png).
 #   scripts/demo.sh [SCRIPT]    (default scripts/demo.qz)
 #   DEMO_PLUGIN=NAME            render through another plug-in of the builds
 #   VR_NO_32BIT=1               leave the 32-bit build out, as on a machine without 32-bit execution
@@ -115,5 +117,38 @@ echo
 echo "== the quiet tail (from 3 s), before and after"
 on native rampart levels "$demo/in.wav" --from 3
 on native rampart levels "$demo/out-native.wav" --from 3
+
+echo
+echo "== the envelopes: build/demo/envelopes.png"
+on native rampart envelope "$demo/in.wav" --window 0.05 >"$demo/envelope-in.txt"
+on native rampart envelope "$demo/out-native.wav" --window 0.05 >"$demo/envelope-out.txt"
+gnuplot <<EOF || status=$?
+set terminal pngcairo size 800,400 font "DejaVu Sans,10"
+set output "$demo/envelopes.png"
+set title "The test signal through $plugin (${settings[*]})"
+set xlabel "time (s)"
+set ylabel "RMS level, 50 ms windows (dBFS)"
+set yrange [-60:0]
+set grid
+set key bottom left
+plot "$demo/envelope-in.txt" using 1:2 with lines lw 2 lc rgb "#3060c0" title "input", \
+     "$demo/envelope-out.txt" using 1:2 with lines lw 2 lc rgb "#d04020" title "output"
+EOF
+
+# The window test's editor round alone: the real 64-bit DLL opened in a host
+# window under wine, meters driven by audio, the window read back.
+echo
+echo "== the editor under wine and Xvfb: build/demo/editor.png"
+rm -f "$demo/editor.png"
+if VR_WINE_ARCH=win64 tests/window/window_under_xvfb.sh build/win64/window_tests.exe \
+    build/win64/artwork-tool/build/artwork "$demo/window" \
+    --gtest_filter='EditorUnderXvfb.OpensInTheHostsWindowFollowsTheMouseAndTheAudio' >"$demo/window.out" 2>&1 &&
+    mv "$demo/window-editor.png" "$demo/editor.png"; then
+    grep 'longest processReplacing' "$demo/window.out" || true
+else
+    echo "demo: no screenshot of the editor (build/demo/window.out):" >&2
+    tail -n 20 "$demo/window.out" >&2
+    status=1
+fi
 
 exit "$status"

@@ -2,7 +2,7 @@
 # The framework window on a real screen: starts an Xvfb of its own, runs the
 # window test program under wine on it, and turns the screenshot the program
 # leaves (BMP) into a PNG with the artwork tool.
-#   window_under_xvfb.sh PROGRAM.exe ARTWORK_TOOL OUT
+#   window_under_xvfb.sh PROGRAM.exe ARTWORK_TOOL OUT [PROGRAM ARGS...]
 # OUT names the pictures: OUT.png (the window as the screen shows it),
 # OUT-expected.png (the same widgets composed off screen) and OUT-editor.png
 # (the plug-in's editor in a host window); OUT.log holds the program's output.
@@ -12,6 +12,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 program=$1 tool=$2 out=$3
+shift 3
 arch=${VR_WINE_ARCH:-win32}
 rm -f "$out.bmp" "$out.png" "$out-expected.bmp" "$out-expected.png" "$out-editor.bmp" \
     "$out-editor.png" "$out.log"
@@ -62,7 +63,7 @@ fi
 status=0
 start=$(date +%s%N)
 DISPLAY=":$display" VR_WINDOW_SHOT="Z:$out" \
-    timeout -k 10 180 "$root/scripts/wine-run.sh" --arch "$arch" "$program" --gtest_color=no \
+    timeout -k 10 180 "$root/scripts/wine-run.sh" --arch "$arch" "$program" --gtest_color=no "$@" \
     </dev/null >"$out.log" 2>&1 || status=$?
 cat "$out.log"
 echo "window_under_xvfb: $arch on display :$display, $((($(date +%s%N) - start) / 1000000)) ms"
