@@ -238,10 +238,13 @@ TEST_F(Win32Window, CloseAsksTheLoopToEndAndMessagesBeforeTheLinkGoToTheDefaultP
 TEST_F(Win32Window, AHostThatDestroysItsWindowFirstLeavesNothingBehind) {
     QZ_Win_Win32 win(W, H);
     HostWindow gone(0, 200, W, H);
+    const int windows = qz::win32::user_objects();
     win.hwnd(gone.hwnd());
     const HWND child = win.child;
+    EXPECT_EQ(qz::win32::user_objects(), windows + 1);
     DestroyWindow(gone.release());
     EXPECT_FALSE(IsWindow(child));
+    EXPECT_EQ(qz::win32::user_objects(), windows);
     EXPECT_EQ(win.child, nullptr);
     EXPECT_EQ(win.parent, nullptr);
     EXPECT_EQ(win.back.hdc, nullptr);

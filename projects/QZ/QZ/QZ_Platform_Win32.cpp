@@ -4,9 +4,9 @@
 
 namespace qz::win32 {
 namespace {
-std::atomic<int> live{0};
-template <class H> H counted(H h) {
-    if (h) ++live;
+std::atomic<int> live{0}, windows{0};
+template <class H> H counted(H h, std::atomic<int>& n = live) {
+    if (h) ++n;
     return h;
 }
 } // namespace
@@ -41,6 +41,28 @@ bool delete_dc(HDC dc) {
     if (!dc || !DeleteDC(dc)) return false;
     --live;
     return true;
+}
+
+int user_objects() {
+    return windows.load();
+}
+
+HWND create_window(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
+                   int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                   void* param) {
+    return counted(CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent,
+                                   menu, instance, param),
+                   windows);
+}
+
+bool destroy_window(HWND window) {
+    if (!window || !DestroyWindow(window)) return false;
+    --windows;
+    return true;
+}
+
+void window_gone() {
+    --windows;
 }
 
 } // namespace qz::win32

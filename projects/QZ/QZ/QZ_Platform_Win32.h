@@ -17,4 +17,14 @@ HFONT create_font(int height, int width, int escapement, int orientation, int we
 bool delete_object(HGDIOBJ object);
 bool delete_dc(HDC dc);
 
+// USER objects: the framework's windows made through here and not yet gone.
+int user_objects();
+// CreateWindowExA, argument for argument.
+HWND create_window(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
+                   int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                   void* param);
+bool destroy_window(HWND window);
+// A counted window destroyed by others (its parent went first).
+void window_gone();
+
 } // namespace qz::win32

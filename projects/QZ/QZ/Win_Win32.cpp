@@ -85,15 +85,15 @@ HWND QZ_Win_Win32::hwnd(HWND p) {
         release_child();
         // Whatever it is still sent while it goes is not ours any more.
         SetWindowLongPtrA(old, GWLP_USERDATA, 0);
-        DestroyWindow(old);
+        qz::win32::destroy_window(old);
     }
     parent = p;
     leavePending = false;
     if (!p) return nullptr;
 
-    HWND c = CreateWindowExA(0, wc.name, "Window",
-                             WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, width,
-                             height, p, nullptr, wc.instance, nullptr);
+    HWND c = qz::win32::create_window(0, wc.name, "Window",
+                                      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0,
+                                      0, width, height, p, nullptr, wc.instance, nullptr);
     if (!c) return parent;
     SetWindowLongPtrA(c, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     HDC screen = GetDC(c);
@@ -188,6 +188,7 @@ LRESULT QZ_Win_Win32::message(HWND h, UINT m, WPARAM wp, LPARAM lp) {
             parent = nullptr;
             leavePending = false;
             SetWindowLongPtrA(h, GWLP_USERDATA, 0);
+            qz::win32::window_gone();
         }
         break;
     }
