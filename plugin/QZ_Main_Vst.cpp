@@ -7,8 +7,9 @@
 #include <cstring>
 #include <new>
 
-const char QZ_Main_Vst::vendor[] = "www.velvetrampart.audio";
-const char QZ_Main_Vst::title[] = "www.velvetrampart.audio Velvet Rampart";
+// Short enough that the title fits the editor's 180-pixel title line.
+const char QZ_Main_Vst::vendor[] = "rampart.audio";
+const char QZ_Main_Vst::title[] = "rampart.audio Velvet Rampart";
 
 QZ_Main_Vst::QZ_Main_Vst(audioMasterCallback host) : AudioEffectX(host, 1, 4) {
     app.title = title;
