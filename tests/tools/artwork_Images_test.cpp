@@ -26,12 +26,12 @@ std::vector<uint8_t> generated(const std::string& file) {
 
 namespace {
 
-struct Spec {
+struct ImageShape {
     const char* name;
     int width, height, frames;
 };
 // The editor's images; edge pieces, BGND and GMM repeat when drawn larger.
-const Spec kImages[] = {
+const ImageShape kImages[] = {
     {"ALB", 10, 10, 1},    {"ALM", 10, 10, 1}, {"ALT", 10, 10, 1},   {"AMB", 10, 10, 1},
     {"AMT", 10, 10, 1},    {"ARB", 10, 10, 1}, {"ARM", 10, 10, 1},   {"ART", 10, 10, 1},
     {"BGND", 63, 63, 1},   {"BUT", 40, 24, 2}, {"GLB", 10, 10, 1},   {"GLM", 10, 10, 1},
@@ -40,12 +40,12 @@ const Spec kImages[] = {
     {"TUNE", 32, 32, 100},
 };
 
-std::string file_of(const Spec& s) {
+std::string file_of(const ImageShape& s) {
     return std::string(s.name) + (s.frames > 1 ? ".qzvf" : ".qzif");
 }
 
 Image load(const char* name) {
-    for (const Spec& s : kImages)
+    for (const ImageShape& s : kImages)
         if (std::string(s.name) == name) return decode(generated(file_of(s)));
     ADD_FAILURE() << "no image " << name;
     return {};
@@ -63,7 +63,7 @@ int distance(uint32_t a, uint32_t b) {
 }
 
 TEST(Artwork, EveryImageHasTheSizeAndFormatTheEditorExpects) {
-    for (const Spec& s : kImages) {
+    for (const ImageShape& s : kImages) {
         SCOPED_TRACE(s.name);
         const std::vector<uint8_t> bytes = generated(file_of(s));
         ASSERT_GE(bytes.size(), 4u);
@@ -248,7 +248,7 @@ TEST(Artwork, KnobPointerSweepsFromLowerLeftOverTheTopToLowerRight) {
 }
 
 TEST(Artwork, BuildEmbedsEveryImageAsGenerated) {
-    for (const Spec& s : kImages) {
+    for (const ImageShape& s : kImages) {
         const auto bytes = embedded(s.name);
         ASSERT_TRUE(bytes.has_value()) << s.name << " is not embedded";
         EXPECT_TRUE(*bytes == generated(file_of(s))) << s.name << " differs from its file";
