@@ -1,23 +1,19 @@
 // A full paint of a panel laid out like the editor (background, frame, glass
 // panel, a button, three knobs), and the repaint of one knob, composed
 // off-screen: the platform-free path every paint takes. Times in microseconds.
+#include "QZ_BenchSupport.h"
 #include "QZ_Interpret.h"
 #include "Wid_Knob.h"
 #include "Win.h"
 
 #include <benchmark/benchmark.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
 namespace {
 
-char* text(const std::string& s) {
-    static std::deque<std::string> keep;
-    keep.push_back(s);
-    return keep.back().data();
-}
+using qz::bench::text;
 
 struct Panel {
     QZ_Win_Surface win{200, 156};

@@ -48,3 +48,19 @@ package_archive() {
     name=$(package_name "$1") || return 1
     if [ "$1" = native ]; then echo "$root/build/packages/$name.tar.gz"; else echo "$root/build/packages/$name.zip"; fi
 }
+
+# on_windows ARCH BUILD_DIR PROGRAM ARGS...: a Windows program under wine in
+# that build's prefix (ARCH empty: the program's own word size); absolute
+# Unix paths among ARGS are seen through drive Z:, and the CR LF line ends of
+# its output become LF.
+on_windows() {
+    local arch=$1 build=$2 program=$3 a args=()
+    shift 3
+    for a in "$@"; do
+        case $a in
+        /*) args+=("Z:$a") ;;
+        *) args+=("$a") ;;
+        esac
+    done
+    VR_WINE_BUILD_DIR="$build" "$root/scripts/wine-run.sh" --arch "$arch" "$program" "${args[@]}" | tr -d '\r'
+}

@@ -45,19 +45,13 @@ done
 # on BUILD PROGRAM ARGS...: a program of that build; under wine, absolute
 # paths are seen through drive Z: and lines end in CR LF.
 on() {
-    local b=$1 program=$2 a args=()
+    local b=$1 program=$2
     shift 2
     if [ "$b" = native ]; then
         "build/native/$program" "$@"
-        return
+    else
+        on_windows "$b" "$root/build/$b" "build/$b/$program.exe" "$@"
     fi
-    for a in "$@"; do
-        case $a in
-        /*) args+=("Z:$a") ;;
-        *) args+=("$a") ;;
-        esac
-    done
-    scripts/wine-run.sh --arch "$b" "build/$b/$program.exe" "${args[@]}" | tr -d '\r'
 }
 # Milliseconds since the epoch, for the timings.
 now() { date +%s%3N; }

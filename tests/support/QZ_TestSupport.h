@@ -1,11 +1,20 @@
 #pragma once
 #include "QZ_Error.h"
+#include "QZ_Pix.h"
 
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace qz::test {
+
+// A pixel as its 0xAARRGGBB word.
+inline uint32_t word(QZ_Pix_A32 p) {
+    uint32_t w;
+    std::memcpy(&w, &p, 4);
+    return w;
+}
 
 // A writable copy of a command text that lives until the program ends:
 // objects keep a reference to the text that created them.

@@ -15,6 +15,9 @@ if [ $# -lt 4 ]; then
     exit 2
 fi
 src=$1
+root=$src
+# shellcheck source=../../scripts/common.sh
+. "$src/scripts/common.sh"
 IFS=, read -r -a plugins <<<"$2"
 shift 2
 under_test=$1
@@ -22,23 +25,15 @@ under_test=$1
 tmp=$(mktemp -d "$under_test/cross-identity.XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 
-# on BUILD ARGS...: that build's rampart. Under wine, absolute paths are seen
-# through drive Z:, and the wrapper picks the prefix from the program's word size.
+# on BUILD ARGS...: that build's rampart (build/win32 and build/win64 under wine).
 on() {
-    local build=$1 a args=()
+    local build=$1
     shift
     if [ -x "$build/rampart" ]; then
         "$build/rampart" "$@"
-        return
+    else
+        on_windows "" "$build" "$build/rampart.exe" "$@" # word size from the program
     fi
-    for a in "$@"; do
-        case $a in
-        /*) args+=("Z:$a") ;;
-        *) args+=("$a") ;;
-        esac
-    done
-    VR_WINE_ARCH='' VR_WINE_BUILD_DIR="$build" \
-        "$src/scripts/wine-run.sh" "$build/rampart.exe" "${args[@]}" | tr -d '\r'
 }
 name_of() { basename "$1"; }
 lib_of() { # lib_of BUILD PLUGIN

@@ -13,11 +13,8 @@
 
 namespace {
 
-uint32_t word(QZ_Pix_A32 p) {
-    uint32_t w;
-    std::memcpy(&w, &p, 4);
-    return w;
-}
+using qz::test::word;
+
 QZ_Pix_A32 pix(uint32_t argb) {
     QZ_Pix_A32 p;
     std::memcpy(&p, &argb, 4);

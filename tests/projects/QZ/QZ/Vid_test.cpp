@@ -12,11 +12,7 @@
 
 namespace {
 
-uint32_t word(QZ_Pix_A32 p) {
-    uint32_t w;
-    std::memcpy(&w, &p, 4);
-    return w;
-}
+using qz::test::word;
 
 // Frames one below the other, as the encoder takes them.
 struct Strip {

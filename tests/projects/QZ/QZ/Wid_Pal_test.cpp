@@ -17,6 +17,8 @@ using qz::test::cmd;
 
 namespace {
 
+using qz::test::word;
+
 struct Counting : QZ_Win_Surface {
     int paints = 0;
     Counting() : QZ_Win_Surface(200, 156) {}
@@ -25,12 +27,6 @@ struct Counting : QZ_Win_Surface {
         QZ_Win_Surface::invalidate(r);
     }
 };
-
-uint32_t word(const QZ_Pix_A32& p) {
-    uint32_t w;
-    std::memcpy(&w, &p, 4);
-    return w;
-}
 
 class Meter : public testing::Test {
 protected:
@@ -89,7 +85,8 @@ TEST_F(Meter, EditorLineLightsLampsAndMixesTheOneAtTheLevel) {
     // lamp marked by hand keeps its mark.
     for (int32_t y = 0; y < pal->image.height; ++y)
         for (int32_t x = 0; x < pal->image.width; ++x)
-            if (word(pal->templ.row(y)[x]) == 0xFF0E0000u) std::memset(pal->image.row(y) + x, 0x11, 4);
+            if (word(pal->templ.row(y)[x]) == 0xFF0E0000u)
+                std::memset(pal->image.row(y) + x, 0x11, 4);
     pal->level(0.51f, true);
     EXPECT_EQ(lamp(0, 15), mixed) << "the same level again";
     EXPECT_EQ(lamp(0, 14), 0x11111111u);

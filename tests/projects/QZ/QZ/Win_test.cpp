@@ -47,9 +47,7 @@ protected:
 };
 
 uint32_t at(const QZ_Pic_Base<QZ_Pix_A32>& p, int32_t x, int32_t y) {
-    uint32_t w;
-    std::memcpy(&w, p.row(y) + x, 4);
-    return w;
+    return qz::test::word(p.row(y)[x]);
 }
 
 TEST_F(Widgets, GridCellsAndPaintOrder) {
