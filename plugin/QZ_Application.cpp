@@ -352,9 +352,13 @@ void QZ_Application::State::changed(void* data) {
     QZ_command(app->texts.button, app->widgets[W_BUTTON], v);
     for (int i = W_SUSTAIN_CAPTION; i <= W_METER; ++i)
         if (app->widgets[i]) QZ_command(app->texts.enabled, app->widgets[i], v);
-    // Every block but the copy, which applies the chain's cross-fade.
+    // Every block but the copy, which applies the chain's cross-fade; all in
+    // one pass, or a pass on the audio thread could run half of the chain
+    // switched (a full-scale burst).
+    if (app->chain) app->chain->begin_switching();
     for (int i = HIPASS; i <= MULTIPLIER; ++i)
         if (app->blocks[i]) QZ_command(app->texts.on, app->blocks[i], v);
+    if (app->chain) app->chain->end_switching();
 }
 
 void QZ_Application::Sustain::changed(void* data) {

@@ -18,14 +18,21 @@ bool QZ_Main_Vst_Editor::getRect(ERect** r) {
     return true;
 }
 
+// Attaching and detaching hold the paint mutex (the parameters' too): a
+// parameter changed on another thread lands before or after, never half-way.
+// Not while placing: the host's window may answer from another thread.
 bool QZ_Main_Vst_Editor::open(void* parent) {
     place(parent);
+    qz::PaintLock lock(window_->paintMutex);
     plugin_->app.attach(window_);
     window_->invalidate({0, 0, window_->width, window_->height});
     return true;
 }
 
 void QZ_Main_Vst_Editor::close() {
-    plugin_->app.detach();
+    {
+        qz::PaintLock lock(window_->paintMutex);
+        plugin_->app.detach();
+    }
     unplace();
 }

@@ -18,6 +18,7 @@ public:
     qz::Shared<int32_t> mode{0};      // index into the write modes
     qz::Shared<int32_t> clock{0};     // sample rate in hertz
     bool wasOn = true;                // the switch as of the end of the last pass
+    bool passOn = true;               // the switch as the current pass reads it
     qz::Shared<bool> on{true};
     QZ_Soundpipe* soundpipe = nullptr;
 

@@ -27,11 +27,31 @@ QZ_Soundpipe::~QZ_Soundpipe() {
     if (current == this) current = nullptr;
 }
 
+void QZ_Soundpipe::begin_switching() {
+    switchers_.fetch_add(1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+}
+
+void QZ_Soundpipe::end_switching() {
+    switches_.fetch_add(1, std::memory_order_release);
+    switchers_.fetch_sub(1, std::memory_order_release);
+}
+
 int QZ_Soundpipe::process() {
     buffers.each<QZ_Buffer>([](QZ_Buffer* b) { b->fade = 0; });
+    // Every switch read once, before any effect runs: a command may switch
+    // effects during the pass. Read again as they were if a switching on
+    // another thread overlapped the reading (a sequence lock's reader).
+    const uint32_t busy = switchers_.load(std::memory_order_acquire);
+    const uint32_t done = switches_.load(std::memory_order_acquire);
+    effects.each<QZ_Effect>([](QZ_Effect* e) { e->passOn = e->on; });
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if (busy != 0 || switchers_.load(std::memory_order_relaxed) != 0 ||
+        switches_.load(std::memory_order_relaxed) != done)
+        effects.each<QZ_Effect>([](QZ_Effect* e) { e->passOn = e->wasOn; });
     for (QZ_Chain_Item* i = effects.first(); !effects.end(i); i = i->next) {
         QZ_Effect* e = static_cast<QZ_Effect*>(i->data);
-        bool now = e->on; // read once: a command may switch it during the pass
+        const bool now = e->passOn;
         if (now || e->wasOn) {
             e->transition = int8_t(now == e->wasOn ? 0 : now ? 1 : -1);
             if (!e->prepared) e->prepare();

@@ -3,6 +3,7 @@
 #include "QZ_Export.h"
 #include "QZ_Object.h"
 
+#include <atomic>
 #include <cstdint>
 
 class QZ_Effect;
@@ -26,10 +27,21 @@ public:
     // Clears every buffer and resets every effect.
     void reset();
 
+    // Around switching several effects on or off from another thread than
+    // the passes': a pass then switches all of them or, while the switching
+    // is under way, none, never some in one pass and the rest in the next.
+    // Neither side waits.
+    void begin_switching();
+    void end_switching();
+
     static QZ_Object* create();
     static QZ_value m_bl(QZ_Soundpipe* s, QZ_value v);
     static QZ_value m_be(QZ_Soundpipe* s, QZ_value v);
     static QZ_value m_b(QZ_Soundpipe* s, QZ_value v);
     static QZ_value m_e(QZ_Soundpipe* s, QZ_value v);
     static const QZ_Entry cls[];
+
+private:
+    std::atomic<uint32_t> switchers_{0}; // begun and not yet ended
+    std::atomic<uint32_t> switches_{0};  // ended so far
 };

@@ -5,6 +5,7 @@
 #include "Vid.h"
 #include "Win.h"
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -20,7 +21,9 @@ void QZ_Wid::redraw() {
 }
 
 void QZ_Wid::request_redraw() {
-    if (QZ_Win* w = win) w->request_repaint(rect());
+    // The audio side: attach may be changing the link on the interface thread.
+    if (QZ_Win* w = std::atomic_ref<QZ_Win*>(win).load(std::memory_order_acquire))
+        w->request_repaint(rect());
 }
 
 void QZ_Wid::press(int32_t, int32_t) {}
@@ -33,7 +36,7 @@ void QZ_Wid::attach(QZ_Win* w) {
     if (w == win) return; // attached already: no second set of cell entries
     if (QZ_Win* old = win) {
         qz::PaintLock lock(old->paintMutex);
-        win = nullptr;
+        std::atomic_ref<QZ_Win*>(win).store(nullptr, std::memory_order_release);
         // No message may reach a widget that has left (or is being deleted).
         if (old->hovered == this) old->hovered = nullptr;
         if (old->captured == this) old->captured = nullptr;
@@ -44,7 +47,7 @@ void QZ_Wid::attach(QZ_Win* w) {
     qz::PaintLock lock(w->paintMutex);
     w->widgets.insert(&winItem);
     attachedAs = ++w->attachments;
-    win = w;
+    std::atomic_ref<QZ_Win*>(win).store(w, std::memory_order_release);
     place();
 }
 

@@ -22,7 +22,7 @@ class QZ_Wid : public QZ_Object {
 public:
     using Notify = void (*)(void* dat);
 
-    QZ_Win* win = nullptr;
+    QZ_Win* win = nullptr; // stored atomically by attach: the audio side reads it
     QZ_Chain_Item winItem{this};
     int32_t left = 0, top = 0, width = 0, height = 0;
     int32_t visible = 1;

@@ -151,7 +151,11 @@ QZ_Wid* QZ_Win::widget_at(int32_t x, int32_t y) const {
     return nullptr;
 }
 
+// Each mouse event holds the paint mutex throughout: what it changes (the
+// hover, the capture, a knob and the parameter behind it) is what a paint on
+// another thread reads, and parameter changes from other threads take it too.
 void QZ_Win::mouse_move(int32_t x, int32_t y) {
+    qz::PaintLock lock(paintMutex);
     if (captured) {
         captured->drag(x - captured->left, y - captured->top);
         return;
@@ -172,6 +176,7 @@ void QZ_Win::mouse_move(int32_t x, int32_t y) {
 }
 
 void QZ_Win::button_down(int32_t x, int32_t y) {
+    qz::PaintLock lock(paintMutex);
     if (hovered && hovered->enabled) {
         captured = hovered;
         captured->press(x - captured->left, y - captured->top);
@@ -179,6 +184,7 @@ void QZ_Win::button_down(int32_t x, int32_t y) {
 }
 
 void QZ_Win::button_up() {
+    qz::PaintLock lock(paintMutex);
     if (QZ_Wid* w = captured) {
         captured = nullptr;
         w->release();

@@ -31,19 +31,24 @@ private:
 };
 
 // Holds the paint mutex while it lives, waiting as long as it takes: for
-// changes to the cell chains, which a paint on another thread may walk.
+// changes to what a paint on another thread may read. Without a mutex (null)
+// it holds nothing.
 class PaintLock {
 public:
-    explicit PaintLock(PaintMutex& m) : m_(m) {
-        while (!m_.lock(1000)) {
-        }
+    explicit PaintLock(PaintMutex& m) : PaintLock(&m) {}
+    explicit PaintLock(PaintMutex* m) : m_(m) {
+        if (m_)
+            while (!m_->lock(1000)) {
+            }
     }
-    ~PaintLock() { m_.unlock(); }
+    ~PaintLock() {
+        if (m_) m_->unlock();
+    }
     PaintLock(const PaintLock&) = delete;
     PaintLock& operator=(const PaintLock&) = delete;
 
 private:
-    PaintMutex& m_;
+    PaintMutex* m_;
 };
 
 } // namespace qz
@@ -89,7 +94,8 @@ public:
     // The topmost widget at (x, y) that accepts the point, or null.
     QZ_Wid* widget_at(int32_t x, int32_t y) const;
 
-    // The mouse, as the platform reports it (window coordinates).
+    // The mouse, as the platform reports it (window coordinates); each event
+    // under the paint mutex.
     void mouse_move(int32_t x, int32_t y);
     void button_down(int32_t x, int32_t y);
     void button_up();
