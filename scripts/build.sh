@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures and builds the given CMake presets (default: native native-asan win32 win64).
+# Configures and builds the given CMake presets (default: native native-asan native-tsan win32 win64).
 #   scripts/build.sh [preset...]      JOBS=N to change the parallelism (default 2)
 set -euo pipefail
 
@@ -7,7 +7,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(native native-asan win32 win64)
+[ ${#presets[@]} -gt 0 ] || presets=(native native-asan native-tsan win32 win64)
 jobs=${JOBS:-2}
 
 for preset in "${presets[@]}"; do

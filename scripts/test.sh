@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Every test, from a fresh Debian machine: installs what is missing, builds the
-# native, native-asan, win32 and win64 presets, runs each one's ctest suite (the
-# Windows ones under wine, 32-bit and 64-bit), makes the packages and checks
-# each, runs every fuzzer for a bounded time, then prints a summary.
+# native, native-asan, native-tsan (the plug-in's tests under ThreadSanitizer),
+# win32 and win64 presets, runs each one's ctest suite (the Windows ones under
+# wine, 32-bit and 64-bit), makes the packages and checks each, runs every
+# fuzzer for a bounded time, then prints a summary.
 # Where this machine cannot execute 32-bit programs (or VR_NO_32BIT=1), win32 is
 # still built and its export and import checks run; its programs are skipped
 # and counted as skipped.
@@ -83,7 +84,7 @@ check_package() {
     esac
 }
 
-for preset in native native-asan win32 win64; do
+for preset in native native-asan native-tsan win32 win64; do
     t0=$SECONDS
     if ! scripts/build.sh "$preset"; then
         record "build $preset" FAILED $((SECONDS - t0))
