@@ -21,7 +21,7 @@ QZ_Main_Vst::QZ_Main_Vst(audioMasterCallback host) : AudioEffectX(host, 1, 4) {
     setNumOutputs(2);
     setUniqueID(0x36386F35); // "5o86"
     auto* e = new (std::nothrow) QZ_Main_Vst_Editor(this);
-    if (QZ_Main_Vst_Editor::forHosts)
+    if (QZ_Main_Vst_Editor::forHosts())
         setEditor(e); // the has-editor flag
     else
         ownEditor = e;

@@ -22,7 +22,9 @@ bool QZ_Main_Vst_Editor::getRect(ERect** r) {
 // parameter changed on another thread lands before or after, never half-way.
 // Not while placing: the host's window may answer from another thread.
 bool QZ_Main_Vst_Editor::open(void* parent) {
-    place(parent);
+    // A window we were given and could not use: not open (no host window at
+    // all composes off-screen).
+    if (!place(parent) && parent) return false;
     qz::PaintLock lock(window_->paintMutex);
     plugin_->app.attach(window_);
     window_->invalidate({0, 0, window_->width, window_->height});

@@ -7,10 +7,10 @@ class QZ_Main_Vst;
 class QZ_Win;
 
 // The editor a host opens: a framework window of the editor's size, which the
-// application's widgets are attached to while it is open. On Windows the
-// window is a child of the host's window; where the plug-in has no window of
-// its own yet, it composes off-screen (tests and tools read it back) and the
-// plug-in does not offer it to hosts.
+// application's widgets are attached to while it is open. The window is a
+// child of the host's window (a window handle on Windows, an X11 window id on
+// Linux); opened without one, it composes off-screen (tests and tools read
+// it back). On Linux it is offered to hosts only where a display answers.
 class QZ_Main_Vst_Editor : public AEffEditor {
 public:
     explicit QZ_Main_Vst_Editor(QZ_Main_Vst* plugin);
@@ -26,7 +26,7 @@ public:
     QZ_Win* window() const { return window_; }
 
     // Whether hosts are given this editor (the has-editor flag).
-    static const bool forHosts;
+    static bool forHosts();
     // Shared by every instance: hosts may keep its address.
     static ERect rect;
 
@@ -35,8 +35,8 @@ private:
     QZ_Win* window_;
 
     // The platform's part of open and close: the host's window sized, and the
-    // framework window put into it or taken out again.
+    // framework window put into it (false: it could not be) or taken out again.
     static QZ_Win* make_window(int32_t width, int32_t height);
-    void place(void* parent);
+    bool place(void* parent);
     void unplace();
 };

@@ -2,13 +2,15 @@
 
 #include "Win_Win32.h"
 
-const bool QZ_Main_Vst_Editor::forHosts = true;
+bool QZ_Main_Vst_Editor::forHosts() {
+    return true;
+}
 
 QZ_Win* QZ_Main_Vst_Editor::make_window(int32_t width, int32_t height) {
     return new QZ_Win_Win32(width, height);
 }
 
-void QZ_Main_Vst_Editor::place(void* parent) {
+bool QZ_Main_Vst_Editor::place(void* parent) {
     HWND host = static_cast<HWND>(parent);
     WINDOWPLACEMENT wp{};
     wp.length = sizeof wp; // 44
@@ -16,6 +18,7 @@ void QZ_Main_Vst_Editor::place(void* parent) {
     SetWindowPos(host, nullptr, wp.rcNormalPosition.left, wp.rcNormalPosition.top, window_->width,
                  window_->height, 0);
     static_cast<QZ_Win_Win32*>(window_)->hwnd(host);
+    return true;
 }
 
 void QZ_Main_Vst_Editor::unplace() {

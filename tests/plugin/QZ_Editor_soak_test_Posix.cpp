@@ -3,34 +3,18 @@
 #include "QZ_Main_Vst_Editor.h"
 #include "QZ_Object.h"
 #include "QZ_PluginHost.h"
+#include "QZ_TestSupport.h"
 #include "Win.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <unistd.h>
 #include <vector>
-
-// A sanitizer's own allocator keeps freed blocks and maps memory its own way.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define VR_SANITIZER_HEAP 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define VR_SANITIZER_HEAP 1
-#endif
-#endif
 
 namespace {
 
-int64_t resident_bytes() {
-    long size = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = 0;
-        std::fclose(f);
-    }
-    return int64_t(resident) * sysconf(_SC_PAGESIZE);
-}
+using qz::test::resident_bytes;
 
 TEST(EditorSoak, AThousandOpenCloseCyclesLeaveObjectsAndMemoryFlat) {
     qz::test::Host h;

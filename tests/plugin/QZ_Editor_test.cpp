@@ -105,7 +105,7 @@ struct EditorHost : Host {
     QZ_Main_Vst_Editor* editor() { return object()->editorObject(); }
     ERect* rect() {
         ERect* r = nullptr;
-        if (QZ_Main_Vst_Editor::forHosts)
+        if (QZ_Main_Vst_Editor::forHosts())
             EXPECT_EQ(dispatch(effEditGetRect, 0, 0, &r), 1);
         else
             EXPECT_TRUE(editor()->getRect(&r));
@@ -113,13 +113,13 @@ struct EditorHost : Host {
     }
     // No host window: the framework window stays without a screen on Windows.
     void open() {
-        if (QZ_Main_Vst_Editor::forHosts)
+        if (QZ_Main_Vst_Editor::forHosts())
             EXPECT_EQ(dispatch(effEditOpen), 1);
         else
             EXPECT_TRUE(editor()->open(nullptr));
     }
     void close() {
-        if (QZ_Main_Vst_Editor::forHosts)
+        if (QZ_Main_Vst_Editor::forHosts())
             EXPECT_EQ(dispatch(effEditClose), 0);
         else
             editor()->close();

@@ -55,7 +55,7 @@ TEST_F(Plugin, EffectRecordFields) {
     EXPECT_EQ(e.numInputs, 1);
     EXPECT_EQ(e.numOutputs, 2);
     // can process replacing, and has an editor where hosts are given one
-    EXPECT_EQ(e.flags, QZ_Main_Vst_Editor::forHosts ? 0x11 : 0x10);
+    EXPECT_EQ(e.flags, QZ_Main_Vst_Editor::forHosts() ? 0x11 : 0x10);
     EXPECT_EQ(e.resvd1, 0);
     EXPECT_EQ(e.resvd2, 0);
     EXPECT_EQ(e.initialDelay, 0);

@@ -2,6 +2,7 @@
 #include "QZ_Error.h"
 #include "QZ_Pix.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -46,4 +47,18 @@ template <class F> std::string stdout_of(F&& f) {
     return end_stdout_capture();
 }
 
+// The process's resident memory in bytes (natively; 0 where unknown), read
+// without the C library's streams, which allocate.
+int64_t resident_bytes();
+
 } // namespace qz::test
+
+// A sanitizer's own allocator keeps freed blocks and maps memory its own way:
+// resident memory says nothing about leaks there.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define VR_SANITIZER_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define VR_SANITIZER_HEAP 1
+#endif
+#endif

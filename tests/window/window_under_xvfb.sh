@@ -23,40 +23,10 @@ if [ "$arch" = win32 ] && ! why=$("$root/scripts/exec32.sh"); then
     exit 77
 fi
 
-xvfb_pid=
-display_file=$(mktemp "$(dirname "$out")/.xvfb-display.XXXXXX")
-stop_xvfb() {
-    if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        for _ in $(seq 1 50); do
-            kill -0 "$xvfb_pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        kill -9 "$xvfb_pid" 2>/dev/null || true
-    fi
-    rm -f "$display_file"
-}
-trap stop_xvfb EXIT
-
-# -displayfd: Xvfb takes a free display number itself and writes it once it
-# accepts clients. 24-bit colour, so the screen holds every colour byte.
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$display_file" \
-    </dev/null >"$out.xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-    [ -s "$display_file" ] && break
-    if ! kill -0 "$xvfb_pid" 2>/dev/null; then
-        echo "window_under_xvfb: Xvfb did not start:" >&2
-        cat "$out.xvfb.log" >&2
-        exit 1
-    fi
-    sleep 0.1
-done
-display=$(head -n 1 "$display_file")
-if [ -z "$display" ]; then
-    echo "window_under_xvfb: Xvfb gave no display within 10 s" >&2
-    exit 1
-fi
+# shellcheck source=tests/support/xvfb.sh
+. "$root/tests/support/xvfb.sh"
+xvfb_start "$out.xvfb.log"
+display=$xvfb_display
 
 # Output into a file, not a pipe: wine's services may outlive the program
 # and would hold a pipe open.
