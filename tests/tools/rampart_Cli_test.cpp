@@ -104,6 +104,24 @@ TEST(RenderCommandLine, NamesWhatIsWrong) {
     EXPECT_EQ(err({"a", "b", "--tone", "1000"}), "--tone must be from 50 to 400 Hz (got 1000)");
 }
 
+TEST(RenderCommandLine, PicksOneChannelOrEvery) {
+    EXPECT_EQ(render_of({"a", "b"}).channel, 0);
+    EXPECT_EQ(render_of({"a", "b", "--channel", "3"}).channel, 3);
+    EXPECT_EQ(render_of({"a", "b", "--channel=65535"}).channel, 65535);
+    for (const char* bad : {"0", "-1", "65536", "two", ""})
+        EXPECT_EQ(usage_error([&] {
+                      render_of({"a", "b", "--channel", bad});
+                  }),
+                  std::string("--channel must be a whole number from 1 to 65535 (got '") + bad +
+                      "')");
+    EXPECT_EQ(usage_error([] { check_channel(3, 2, "in.wav"); }),
+              "--channel 3: in.wav has 2 channels");
+    EXPECT_EQ(usage_error([] { check_channel(2, 1, "in.wav"); }),
+              "--channel 2: in.wav has one channel");
+    check_channel(2, 2, "in.wav");
+    check_channel(0, 1, "in.wav");
+}
+
 TEST(RenderCommandLine, HelpSkipsTheChecks) {
     bool help = false;
     parse_render({"--help"}, help);

@@ -6,6 +6,7 @@
 #include "QZ_Vst2.h"
 
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -55,16 +56,25 @@ private:
 
 enum class ChannelMode { Auto, One, Two };
 
-// Receives the plug-in's output: its first two outputs, or the first and null
-// when it has only one.
+// One instance's first two outputs for a block; second is null when the
+// plug-in has only one.
+struct InstanceOutput {
+    const float* first;
+    const float* second;
+};
+
+// Receives a block of output from every instance of a render, in the order
+// of the input channels they were given.
 class OutputSink {
 public:
     virtual ~OutputSink() = default;
-    virtual void write(const float* first, const float* second, size_t frames) = 0;
+    virtual void write(std::span<const InstanceOutput> outputs, size_t frames) = 0;
 };
 
 struct RenderSettings {
     int block = 512;
+    // The input channel (from 0) a render through one instance takes.
+    int channel = 0;
     // Set by name after effMainsChanged, in this order, as normalised values.
     std::vector<std::pair<std::string, float>> parameters;
 };
@@ -74,12 +84,29 @@ struct RenderStats {
     int64_t blocks = 0;
 };
 
-// effOpen, effSetSampleRate (the file's rate), effSetBlockSize, effMainsChanged 1,
-// the parameters, processReplacing over the whole input in blocks of
-// settings.block frames (the last one shorter), effMainsChanged 0. The
-// plug-in's first input gets the input's first channel, any other input
-// silence. `progress` hears the frames done after each block.
-RenderStats render(Plugin& plugin, AudioReader& in, OutputSink& out, const RenderSettings& settings,
+// Looks up every parameter by name (effGetParamName) before any is set;
+// throws Error naming one the plug-in lacks.
+std::vector<std::pair<int32_t, float>>
+find_parameters(Plugin& plugin, const std::vector<std::pair<std::string, float>>& parameters);
+
+// For each instance: effOpen, effSetSampleRate (the file's rate),
+// effSetBlockSize, effMainsChanged 1, the parameters. Then processReplacing
+// of every instance over the whole input in blocks of settings.block frames
+// (the last one shorter), and effMainsChanged 0. One instance gets input
+// channel settings.channel; several get a channel each, instance k channel k,
+// as hosts run a mono effect on a wider track. A plug-in's first input gets
+// the channel, any other input silence. `progress` hears the frames done
+// after each block.
+RenderStats render(std::span<Plugin* const> instances, AudioReader& in, OutputSink& out,
+                   const RenderSettings& settings,
                    const std::function<void(int64_t)>& progress = {});
+
+// One instance.
+inline RenderStats render(Plugin& plugin, AudioReader& in, OutputSink& out,
+                          const RenderSettings& settings,
+                          const std::function<void(int64_t)>& progress = {}) {
+    Plugin* one[] = {&plugin};
+    return render(one, in, out, settings, progress);
+}
 
 } // namespace rampart
