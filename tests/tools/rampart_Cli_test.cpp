@@ -122,6 +122,25 @@ TEST(RenderCommandLine, PicksOneChannelOrEvery) {
     check_channel(0, 1, "in.wav");
 }
 
+TEST(ShotCommandLine, TakesTheParametersAndAnInput) {
+    bool help = false;
+    ShotOptions o = parse_shot({"e.png", "--in", "x.wav", "--channel", "2", "--level", "-24",
+                                "--state", "off", "--block", "64"},
+                               help);
+    EXPECT_EQ(o.out, "e.png");
+    EXPECT_EQ(o.in, "x.wav");
+    EXPECT_EQ(o.channel, 2);
+    EXPECT_EQ(o.settings.block, 64);
+    using P = std::pair<std::string, float>;
+    EXPECT_EQ(o.settings.parameters, (std::vector<P>{{"State", 0.0f}, {"Level", 0.5f}}));
+    EXPECT_TRUE(parse_shot({"e.png"}, help).in.empty());
+    auto err = [&](const Args& a) { return usage_error([&] { parse_shot(a, help); }); };
+    EXPECT_EQ(err({}), "shot needs OUT");
+    EXPECT_EQ(err({"e.png", "--channel", "1"}), "shot: --channel needs --in");
+    EXPECT_EQ(err({"e.png", "--in", "e.png"}), "shot: --in and OUT are the same file");
+    EXPECT_EQ(err({"e.png", "--plugin", "p.so"}), "unknown option --plugin for shot");
+}
+
 TEST(RenderCommandLine, HelpSkipsTheChecks) {
     bool help = false;
     parse_render({"--help"}, help);

@@ -141,7 +141,7 @@ InfoOptions parse_info(const std::vector<std::string>& args, bool& help) {
 
 namespace {
 
-// The options that set up the plug-in: the parameters, the block and the
+// The options render and shot share: the parameters, the block and the
 // input channel.
 struct PluginOptions {
     std::optional<float> state, sustain, tone, level;
@@ -212,6 +212,24 @@ RenderOptions parse_render(const std::vector<std::string>& args, bool& help) {
         }
     }
     if (o.in == o.out) throw UsageError("render: IN and OUT are the same file");
+    o.settings = p.finished();
+    o.channel = p.channel;
+    return o;
+}
+
+ShotOptions parse_shot(const std::vector<std::string>& args, bool& help) {
+    Scanned s = scan(args, "shot",
+                     {"--in", "--sustain", "--tone", "--level", "--state", "--block", "--channel"});
+    help = s.help;
+    ShotOptions o;
+    if (help) return o;
+    want_positional(s, "shot", 1, 1, "OUT");
+    o.out = s.positional[0];
+    PluginOptions p;
+    for (const auto& [name, value] : s.options)
+        if (!p.take(name, value)) o.in = value; // --in
+    if (o.in == o.out) throw UsageError("shot: --in and OUT are the same file");
+    if (p.channel && o.in.empty()) throw UsageError("shot: --channel needs --in");
     o.settings = p.finished();
     o.channel = p.channel;
     return o;

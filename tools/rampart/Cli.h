@@ -22,7 +22,7 @@ constexpr ParamRange kSustain{"--sustain", "Sustain", 0.0, -45.0, "dB"};
 constexpr ParamRange kTone{"--tone", "Freq", 50.0, 400.0, "Hz"};
 constexpr ParamRange kLevel{"--level", "Level", -45.0, -3.0, "dB"};
 
-// The help lines of the parameters and of --block.
+// The help lines of the parameters and of --block, which render and shot share.
 extern const char* const kPluginOptionsHelp;
 
 // The normalised value for v; throws UsageError when v is outside the range.
@@ -41,6 +41,14 @@ struct RenderOptions {
     RenderSettings settings;
     ChannelMode channels = ChannelMode::Auto;
     // --channel N: 1 to kMaxChannel; 0 renders every channel.
+    int channel = 0;
+};
+
+// The editor's picture after the parameters and, when `in` is given, after
+// channel `channel` (default the first) of it ran through the plug-in.
+struct ShotOptions {
+    std::string out, in;
+    RenderSettings settings;
     int channel = 0;
 };
 
@@ -73,6 +81,7 @@ SynthOptions parse_synth(const std::vector<std::string>& args, bool& help);
 CompareOptions parse_compare(const std::vector<std::string>& args, bool& help);
 LevelsOptions parse_levels(const std::vector<std::string>& args, bool& help);
 EnvelopeOptions parse_envelope(const std::vector<std::string>& args, bool& help);
+ShotOptions parse_shot(const std::vector<std::string>& args, bool& help);
 
 // UsageError unless --channel `channel` (0: not given) is one of the
 // `channels` channels of `file`.

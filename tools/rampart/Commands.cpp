@@ -6,6 +6,7 @@
 #include "Host.h"
 #include "Output.h"
 #include "Platform.h"
+#include "Shot.h"
 #include "Synth.h"
 #include "Wav.h"
 
@@ -29,6 +30,7 @@ const char* const kUsage =
     "  compare A B           exit 0 when two audio files hold bit-identical samples\n"
     "  levels FILE [...]     print peak and RMS level in dBFS\n"
     "  envelope FILE [...]   print the RMS level in dBFS of short windows, for plots\n"
+    "  shot OUT.png [...]    save the plug-in's editor as a PNG (native build only)\n"
     "\n"
     "\"rampart COMMAND --help\" describes a command. Exit status: 0 done, 1 failed,\n"
     "2 bad command line; compare answers 1 when the files differ and 2 when it fails.\n";
@@ -157,7 +159,7 @@ int info(const std::vector<std::string>& args, std::FILE* out) {
     if (help) return std::fputs(kInfoHelp, out), 0;
     std::string path = o.plugin.empty() ? default_plugin_path() : o.plugin;
     Plugin plugin(path);
-    plugin.dispatch(effOpen);
+    plugin.open();
     AEffect& fx = plugin.effect();
     auto line = [&](const char* key, const std::string& value) {
         std::fprintf(out, "%-16s %s\n", key, value.c_str());
@@ -388,21 +390,32 @@ int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
         std::fputs(kUsage, err);
         return 2;
     }
+    using Args = const std::vector<std::string>&;
+    static const struct {
+        const char* name;
+        int (*run)(Args, std::FILE*, std::FILE*);
+    } commands[] = {
+        {"info", [](Args a, std::FILE* o, std::FILE*) { return info(a, o); }},
+        {"render", render_command},
+        {"synth", [](Args a, std::FILE* o, std::FILE*) { return synth(a, o); }},
+        {"compare", [](Args a, std::FILE* o, std::FILE*) { return compare(a, o); }},
+        {"levels", [](Args a, std::FILE* o, std::FILE*) { return levels(a, o); }},
+        {"envelope", [](Args a, std::FILE* o, std::FILE*) { return envelope(a, o); }},
+        {"shot", shot_command},
+    };
     const std::string& command = args[0];
     std::vector<std::string> rest(args.begin() + 1, args.end());
+    bool known = false;
     try {
         if (command == "-h" || command == "--help" || command == "help")
             return std::fputs(kUsage, out), 0;
-        if (command == "info") return info(rest, out);
-        if (command == "render") return render_command(rest, out, err);
-        if (command == "synth") return synth(rest, out);
-        if (command == "compare") return compare(rest, out);
-        if (command == "levels") return levels(rest, out);
-        if (command == "envelope") return envelope(rest, out);
+        for (const auto& c : commands) {
+            if (command != c.name) continue;
+            known = true;
+            return c.run(rest, out, err);
+        }
         throw UsageError("unknown command '" + command + "'");
     } catch (const UsageError& e) {
-        bool known = command == "info" || command == "render" || command == "synth" ||
-                     command == "compare" || command == "levels" || command == "envelope";
         std::fprintf(err, "rampart: %s\n(see rampart %s%s--help)\n", e.what(),
                      known ? command.c_str() : "", known ? " " : "");
         return 2;

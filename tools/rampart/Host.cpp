@@ -18,19 +18,28 @@ intptr_t host_callback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float
     return opcode == audioMasterVersion ? kHostVstVersion : 0;
 }
 
-Plugin::Plugin(const std::string& path) : library_(Library::open(path)) {
-    auto fail = [&](const std::string& why) {
-        throw Error(path + " is not a VST 2.x plug-in: " + why);
-    };
+Plugin::Plugin(const std::string& path) : library_(Library::open(path)), path_(path) {
     void* entry = library_->symbol("VSTPluginMain");
     entry_ = "VSTPluginMain";
     if (!entry) {
         entry = library_->symbol("main");
         entry_ = "main";
     }
-    if (!entry) fail("it exports neither VSTPluginMain nor main");
-    auto main_proc = reinterpret_cast<VstPluginMainProc>(entry);
-    effect_ = main_proc(&host_callback);
+    if (!entry)
+        throw Error(path + " is not a VST 2.x plug-in: it exports neither VSTPluginMain nor main");
+    adopt(reinterpret_cast<VstPluginMainProc>(entry));
+}
+
+Plugin::Plugin(VstPluginMainProc entry, const std::string& name) : path_(name) {
+    entry_ = "VSTPluginMain";
+    adopt(entry);
+}
+
+void Plugin::adopt(VstPluginMainProc entry) {
+    auto fail = [&](const std::string& why) {
+        throw Error(path_ + " is not a VST 2.x plug-in: " + why);
+    };
+    effect_ = entry(&host_callback);
     if (!effect_) fail(std::string(entry_) + " answered no effect record");
     if (effect_->magic != kEffectMagic) {
         char hex[16];
@@ -42,6 +51,12 @@ Plugin::Plugin(const std::string& path) : library_(Library::open(path)) {
 
 Plugin::~Plugin() {
     if (!closed_) close();
+}
+
+void Plugin::open() {
+    if (opened_) return;
+    opened_ = true;
+    dispatch(effOpen);
 }
 
 intptr_t Plugin::dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
@@ -162,7 +177,7 @@ RenderStats render(std::span<Plugin* const> instances, AudioReader& in, OutputSi
     std::vector<Pins> pinned;
     pinned.reserve(count);
     for (Plugin* p : instances) {
-        p->dispatch(effOpen);
+        p->open();
         auto params = find_parameters(*p, settings.parameters);
         p->dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(in.rate()));
         p->dispatch(effSetBlockSize, 0, settings.block);

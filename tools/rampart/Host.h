@@ -24,16 +24,21 @@ public:
     // Loads the library, calls VSTPluginMain (or else main) with the host
     // callback and checks the record; throws Error when any of it fails.
     explicit Plugin(const std::string& path);
+    // A plug-in linked into this program, made through its entry point with
+    // the same host callback and checks; `name` stands for the path in messages.
+    Plugin(VstPluginMainProc entry, const std::string& name);
     // effClose unless already closed, then unloads the library.
     ~Plugin();
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
 
     AEffect& effect() { return *effect_; }
-    const std::string& path() const { return library_->path(); }
+    const std::string& path() const { return path_; }
     // The entry point that was found ("VSTPluginMain" or "main").
     const char* entry_name() const { return entry_; }
 
+    // effOpen, once however often it is asked for.
+    void open();
     intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                       float opt = 0.0f);
     // A text opcode's answer. The buffer is zeroed and far larger than the
@@ -48,9 +53,13 @@ public:
     void close();
 
 private:
+    void adopt(VstPluginMainProc entry);
+
     std::unique_ptr<Library> library_;
+    std::string path_;
     AEffect* effect_ = nullptr;
     const char* entry_ = nullptr;
+    bool opened_ = false;
     bool closed_ = false;
 };
 
@@ -89,7 +98,7 @@ struct RenderStats {
 std::vector<std::pair<int32_t, float>>
 find_parameters(Plugin& plugin, const std::vector<std::pair<std::string, float>>& parameters);
 
-// For each instance: effOpen, effSetSampleRate (the file's rate),
+// For each instance: effOpen (unless done), effSetSampleRate (the file's rate),
 // effSetBlockSize, effMainsChanged 1, the parameters. Then processReplacing
 // of every instance over the whole input in blocks of settings.block frames
 // (the last one shorter), and effMainsChanged 0. One instance gets input
