@@ -104,43 +104,6 @@ TEST(RenderCommandLine, NamesWhatIsWrong) {
     EXPECT_EQ(err({"a", "b", "--tone", "1000"}), "--tone must be from 50 to 400 Hz (got 1000)");
 }
 
-TEST(RenderCommandLine, PicksOneChannelOrEvery) {
-    EXPECT_EQ(render_of({"a", "b"}).channel, 0);
-    EXPECT_EQ(render_of({"a", "b", "--channel", "3"}).channel, 3);
-    EXPECT_EQ(render_of({"a", "b", "--channel=65535"}).channel, 65535);
-    for (const char* bad : {"0", "-1", "65536", "two", ""})
-        EXPECT_EQ(usage_error([&] {
-                      render_of({"a", "b", "--channel", bad});
-                  }),
-                  std::string("--channel must be a whole number from 1 to 65535 (got '") + bad +
-                      "')");
-    EXPECT_EQ(usage_error([] { check_channel(3, 2, "in.wav"); }),
-              "--channel 3: in.wav has 2 channels");
-    EXPECT_EQ(usage_error([] { check_channel(2, 1, "in.wav"); }),
-              "--channel 2: in.wav has one channel");
-    check_channel(2, 2, "in.wav");
-    check_channel(0, 1, "in.wav");
-}
-
-TEST(ShotCommandLine, TakesTheParametersAndAnInput) {
-    bool help = false;
-    ShotOptions o = parse_shot({"e.png", "--in", "x.wav", "--channel", "2", "--level", "-24",
-                                "--state", "off", "--block", "64"},
-                               help);
-    EXPECT_EQ(o.out, "e.png");
-    EXPECT_EQ(o.in, "x.wav");
-    EXPECT_EQ(o.channel, 2);
-    EXPECT_EQ(o.settings.block, 64);
-    using P = std::pair<std::string, float>;
-    EXPECT_EQ(o.settings.parameters, (std::vector<P>{{"State", 0.0f}, {"Level", 0.5f}}));
-    EXPECT_TRUE(parse_shot({"e.png"}, help).in.empty());
-    auto err = [&](const Args& a) { return usage_error([&] { parse_shot(a, help); }); };
-    EXPECT_EQ(err({}), "shot needs OUT");
-    EXPECT_EQ(err({"e.png", "--channel", "1"}), "shot: --channel needs --in");
-    EXPECT_EQ(err({"e.png", "--in", "e.png"}), "shot: --in and OUT are the same file");
-    EXPECT_EQ(err({"e.png", "--plugin", "p.so"}), "unknown option --plugin for shot");
-}
-
 TEST(RenderCommandLine, HelpSkipsTheChecks) {
     bool help = false;
     parse_render({"--help"}, help);

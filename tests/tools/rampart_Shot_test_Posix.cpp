@@ -113,6 +113,7 @@ TEST_F(Shot, FailsClearlyAndWritesNothing) {
              2,
              "--channel 2: " + file("in.wav") + " has one channel\n(see rampart shot --help)"},
             {{"shot", file("out.png"), "--sustain", "5"}, 2, "--sustain must be from -45 to 0 dB"},
+            {{"shot", file("out.png"), "--channel", "1"}, 2, "shot: --channel needs --in"},
             {{"shot", file("out.bmp")}, 1, "name it .png"},
             {{"shot", file("no/such/dir/out.png")},
              1,
