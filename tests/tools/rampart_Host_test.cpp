@@ -95,9 +95,9 @@ private:
 
 class NullSink : public OutputSink {
 public:
-    void write(const float*, const float* second, size_t frames) override {
+    void write(std::span<const InstanceOutput> outputs, size_t frames) override {
         frames_.push_back(frames);
-        two_ = second != nullptr;
+        two_ = outputs[0].second != nullptr;
     }
     std::vector<size_t> frames_;
     bool two_ = false;
@@ -251,6 +251,48 @@ TEST_F(StandIn, FeedsTheFirstChannelAndWritesTheExpectedGain) {
     for (size_t i = 0; i < out.frames(); ++i)
         ASSERT_EQ(out.samples[i], in.samples[2 * i] * 0.5f) << "frame " << i;
     EXPECT_EQ(first_difference_, -1);
+}
+
+TEST_F(StandIn, RunsAnInstancePerChannelInStepWithTheSameParameters) {
+    // Silent starts: the outputs first differ in the second block, earliest in
+    // the second channel's instance.
+    test::Audio in = test::ramp(1100, 48000, 3);
+    const size_t silent[] = {700, 600, 650};
+    for (size_t c = 0; c < 3; ++c)
+        for (size_t i = 0; i < silent[c]; ++i)
+            in.samples[3 * i + c] = 0.0f;
+    std::string dir = test::scratch_dir();
+    test::write_wav(dir + "/in.wav", in);
+    WavReader reader(open_file_source(dir + "/in.wav"), "in.wav");
+    Plugin a(path()), b(path()), c(path());
+    Plugin* each[] = {&a, &b, &c};
+    RenderSettings s;
+    s.parameters = {{"Level", 0.5f}, {"Spread", 0.5f}};
+    {
+        FileOutput out(dir + "/out.wav", OutputFormat::Wav, 48000, ChannelMode::Auto, 3);
+        RenderStats st = render(each, reader, out, s);
+        EXPECT_EQ(st.blocks, 3);
+        EXPECT_EQ(out.first_difference(), 600);
+        out.finish();
+    }
+    for (Plugin* p : each)
+        p->close();
+    auto times = [&](const std::string& line, size_t n) { return std::vector(n, line); };
+    EXPECT_EQ(lines("open"), times("open", 3));
+    EXPECT_EQ(lines("set"),
+              (std::vector<std::string>{"set 3 0.500000", "set 4 0.500000", "set 3 0.500000",
+                                        "set 4 0.500000", "set 3 0.500000", "set 4 0.500000"}));
+    // Block by block, every instance in turn.
+    std::vector<std::string> process = times("process 512", 6);
+    process.insert(process.end(), 3, "process 76");
+    EXPECT_EQ(lines("process"), process);
+    EXPECT_EQ(lines("mains 0"), times("mains 0", 3));
+    // Channel k holds the first output of the instance given channel k.
+    test::Audio out = test::read_audio(dir + "/out.wav");
+    ASSERT_EQ(out.channels, 3);
+    EXPECT_EQ(out.frames(), 1100u);
+    for (size_t i = 0; i < in.samples.size(); ++i)
+        ASSERT_EQ(out.samples[i], in.samples[i] * 0.5f) << "sample " << i;
 }
 
 TEST_F(StandIn, WidensToTwoChannelsFromTheFirstDifference) {

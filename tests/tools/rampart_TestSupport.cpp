@@ -79,6 +79,16 @@ Ran run_built(const std::string& name, const std::vector<std::string>& args) {
     return r;
 }
 
+void expect_refused(const std::vector<Refused>& cases, const std::string& out) {
+    for (const Refused& c : cases) {
+        Ran r = run_rampart(c.args);
+        EXPECT_EQ(r.status, c.status) << c.message;
+        EXPECT_TRUE(contains(r.err, c.message)) << r.err;
+        EXPECT_FALSE(file_exists(out)) << c.message;
+        EXPECT_FALSE(file_exists(out + ".part")) << c.message;
+    }
+}
+
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }

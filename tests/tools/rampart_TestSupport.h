@@ -42,6 +42,16 @@ Ran run_built(const std::string& name, const std::vector<std::string>& args);
 Ran run_program(const std::string& program, const std::vector<std::string>& args,
                 const std::string& stderr_file);
 
+// A command line rampart must refuse: its exit status and part of its message.
+struct Refused {
+    std::vector<std::string> args;
+    int status;
+    std::string message;
+};
+// Runs each and checks the status, the message, and that neither `out` nor
+// its temporary `out`.part was left behind.
+void expect_refused(const std::vector<Refused>& cases, const std::string& out);
+
 bool contains(const std::string& text, const std::string& part);
 bool file_exists(const std::string& path);
 

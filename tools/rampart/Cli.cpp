@@ -103,6 +103,20 @@ double parse_number(const std::string& text, const std::string& what) {
     return v;
 }
 
+const char* const kPluginOptionsHelp =
+    "  --sustain DB      Sustain, 0 to -45 dB\n"
+    "  --tone HZ         Freq, 50 to 400 Hz\n"
+    "  --level DB        Level, -45 to -3 dB\n"
+    "  --state on|off    State: on processes, off passes the input through\n"
+    "  --block N         host block in frames, 1 to 1048576 (default 512; the last\n"
+    "                    block is shorter)\n";
+
+void check_channel(int channel, int channels, const std::string& file) {
+    if (channel > channels)
+        throw UsageError("--channel " + std::to_string(channel) + ": " + file + " has " +
+                         (channels == 1 ? "one channel" : std::to_string(channels) + " channels"));
+}
+
 float normalised(const ParamRange& range, double v) {
     double lo = std::min(range.at0, range.at1), hi = std::max(range.at0, range.at1);
     if (v < lo || v > hi)
@@ -125,21 +139,18 @@ InfoOptions parse_info(const std::vector<std::string>& args, bool& help) {
     return o;
 }
 
-RenderOptions parse_render(const std::vector<std::string>& args, bool& help) {
-    Scanned s =
-        scan(args, "render",
-             {"--plugin", "--sustain", "--tone", "--level", "--state", "--block", "--channels"});
-    help = s.help;
-    RenderOptions o;
-    if (help) return o;
-    want_positional(s, "render", 2, 2, "IN and OUT");
-    o.in = s.positional[0];
-    o.out = s.positional[1];
+namespace {
+
+// The options render and shot share: the parameters, the block and the
+// input channel.
+struct PluginOptions {
     std::optional<float> state, sustain, tone, level;
-    for (const auto& [name, value] : s.options) {
-        if (name == "--plugin") {
-            o.plugin = value;
-        } else if (name == "--sustain") {
+    RenderSettings settings;
+    int channel = 0;
+
+    // False when `name` is none of them.
+    bool take(const std::string& name, const std::string& value) {
+        if (name == "--sustain") {
             sustain = normalised(kSustain, parse_number(value, name));
         } else if (name == "--tone") {
             tone = normalised(kTone, parse_number(value, name));
@@ -151,7 +162,43 @@ RenderOptions parse_render(const std::vector<std::string>& args, bool& help) {
                 throw UsageError("--state must be on or off (got '" + value + "')");
             state = v == "on" ? 1.0f : 0.0f;
         } else if (name == "--block") {
-            o.settings.block = static_cast<int>(parse_integer(value, name, 1, kMaxBlock));
+            settings.block = static_cast<int>(parse_integer(value, name, 1, kMaxBlock));
+        } else if (name == "--channel") {
+            channel = static_cast<int>(parse_integer(value, name, 1, kMaxChannel));
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    // The plug-in's parameter order, whatever the order on the command line.
+    RenderSettings finished() const {
+        RenderSettings s = settings;
+        if (state) s.parameters.emplace_back("State", *state);
+        if (sustain) s.parameters.emplace_back(kSustain.name, *sustain);
+        if (tone) s.parameters.emplace_back(kTone.name, *tone);
+        if (level) s.parameters.emplace_back(kLevel.name, *level);
+        return s;
+    }
+};
+
+} // namespace
+
+RenderOptions parse_render(const std::vector<std::string>& args, bool& help) {
+    Scanned s = scan(args, "render",
+                     {"--plugin", "--sustain", "--tone", "--level", "--state", "--block",
+                      "--channel", "--channels"});
+    help = s.help;
+    RenderOptions o;
+    if (help) return o;
+    want_positional(s, "render", 2, 2, "IN and OUT");
+    o.in = s.positional[0];
+    o.out = s.positional[1];
+    PluginOptions p;
+    for (const auto& [name, value] : s.options) {
+        if (p.take(name, value)) continue;
+        if (name == "--plugin") {
+            o.plugin = value;
         } else if (name == "--channels") {
             std::string v = lower(value);
             if (v == "auto")
@@ -165,11 +212,26 @@ RenderOptions parse_render(const std::vector<std::string>& args, bool& help) {
         }
     }
     if (o.in == o.out) throw UsageError("render: IN and OUT are the same file");
-    // The plug-in's parameter order, whatever the order on the command line.
-    if (state) o.settings.parameters.emplace_back("State", *state);
-    if (sustain) o.settings.parameters.emplace_back(kSustain.name, *sustain);
-    if (tone) o.settings.parameters.emplace_back(kTone.name, *tone);
-    if (level) o.settings.parameters.emplace_back(kLevel.name, *level);
+    o.settings = p.finished();
+    o.channel = p.channel;
+    return o;
+}
+
+ShotOptions parse_shot(const std::vector<std::string>& args, bool& help) {
+    Scanned s = scan(args, "shot",
+                     {"--in", "--sustain", "--tone", "--level", "--state", "--block", "--channel"});
+    help = s.help;
+    ShotOptions o;
+    if (help) return o;
+    want_positional(s, "shot", 1, 1, "OUT");
+    o.out = s.positional[0];
+    PluginOptions p;
+    for (const auto& [name, value] : s.options)
+        if (!p.take(name, value)) o.in = value; // --in
+    if (o.in == o.out) throw UsageError("shot: --in and OUT are the same file");
+    if (p.channel && o.in.empty()) throw UsageError("shot: --channel needs --in");
+    o.settings = p.finished();
+    o.channel = p.channel;
     return o;
 }
 

@@ -22,10 +22,15 @@ constexpr ParamRange kSustain{"--sustain", "Sustain", 0.0, -45.0, "dB"};
 constexpr ParamRange kTone{"--tone", "Freq", 50.0, 400.0, "Hz"};
 constexpr ParamRange kLevel{"--level", "Level", -45.0, -3.0, "dB"};
 
+// The help lines of the parameters and of --block, which render and shot share.
+extern const char* const kPluginOptionsHelp;
+
 // The normalised value for v; throws UsageError when v is outside the range.
 float normalised(const ParamRange& range, double v);
 
 constexpr int kMaxBlock = 1048576;
+// More channels than any audio file this build reads.
+constexpr int kMaxChannel = 65535;
 
 struct InfoOptions {
     std::string plugin; // empty: the default plug-in
@@ -35,6 +40,16 @@ struct RenderOptions {
     std::string in, out, plugin;
     RenderSettings settings;
     ChannelMode channels = ChannelMode::Auto;
+    // --channel N: 1 to kMaxChannel; 0 renders every channel.
+    int channel = 0;
+};
+
+// The editor's picture after the parameters and, when `in` is given, after
+// channel `channel` (default the first) of it ran through the plug-in.
+struct ShotOptions {
+    std::string out, in;
+    RenderSettings settings;
+    int channel = 0;
 };
 
 struct SynthOptions {
@@ -66,6 +81,11 @@ SynthOptions parse_synth(const std::vector<std::string>& args, bool& help);
 CompareOptions parse_compare(const std::vector<std::string>& args, bool& help);
 LevelsOptions parse_levels(const std::vector<std::string>& args, bool& help);
 EnvelopeOptions parse_envelope(const std::vector<std::string>& args, bool& help);
+ShotOptions parse_shot(const std::vector<std::string>& args, bool& help);
+
+// UsageError unless --channel `channel` (0: not given) is one of the
+// `channels` channels of `file`.
+void check_channel(int channel, int channels, const std::string& file);
 
 // A finite decimal number, or UsageError naming `what`.
 double parse_number(const std::string& text, const std::string& what);

@@ -6,6 +6,7 @@
 #include "Host.h"
 #include "Output.h"
 #include "Platform.h"
+#include "Shot.h"
 #include "Synth.h"
 #include "Wav.h"
 
@@ -29,6 +30,7 @@ const char* const kUsage =
     "  compare A B           exit 0 when two audio files hold bit-identical samples\n"
     "  levels FILE [...]     print peak and RMS level in dBFS\n"
     "  envelope FILE [...]   print the RMS level in dBFS of short windows, for plots\n"
+    "  shot OUT.png [...]    save the plug-in's editor as a PNG (native build only)\n"
     "\n"
     "\"rampart COMMAND --help\" describes a command. Exit status: 0 done, 1 failed,\n"
     "2 bad command line; compare answers 1 when the files differ and 2 when it fails.\n";
@@ -45,20 +47,24 @@ const char* const kRenderHelp =
     "usage: rampart render IN OUT [options]\n"
     "\n"
     "Loads the plug-in as a VST 2.x host does and runs IN through it into OUT.\n"
-    "The plug-in's first input gets the FIRST CHANNEL of IN; other channels of IN\n"
-    "are ignored and any further plug-in inputs get silence.\n"
+    "The plug-in's first input gets one channel of IN; any further plug-in inputs\n"
+    "get silence. IN with several channels runs through one instance of the\n"
+    "plug-in per channel, as hosts run a mono effect on a wider track: each\n"
+    "instance is made and set up on its own with the same parameters, and\n"
+    "channel k of OUT is the first output of the instance given channel k of IN.\n"
     "\n"
     "options:\n"
-    "  --plugin PATH     the plug-in (default: the Velvet Rampart plug-in beside rampart)\n"
-    "  --sustain DB      Sustain, 0 to -45 dB\n"
-    "  --tone HZ         Freq, 50 to 400 Hz\n"
-    "  --level DB        Level, -45 to -3 dB\n"
-    "  --state on|off    State: on processes, off passes the input through\n"
-    "  --block N         host block in frames, 1 to 1048576 (default 512; the last\n"
-    "                    block is shorter)\n"
-    "  --channels MODE   auto (default): one channel while the plug-in's first two\n"
-    "                    outputs are bit-identical, two if they ever differ;\n"
-    "                    1: the first output only; 2: the first two outputs\n"
+    "  --plugin PATH     the plug-in (default: the Velvet Rampart plug-in beside rampart)\n";
+
+const char* const kRenderOptionsHelp =
+    "  --channel N       render only channel N of IN (1 is the first), through one\n"
+    "                    instance\n"
+    "  --channels MODE   the channels of a render through one instance (a mono IN,\n"
+    "                    or --channel N): auto (default): one channel while the\n"
+    "                    plug-in's first two outputs are bit-identical, two if they\n"
+    "                    ever differ; 1: the first output only; 2: the first two\n"
+    "                    outputs. A render of several channels writes the first\n"
+    "                    output of each instance; --channels 2 is refused there.\n"
     "\n"
     "Parameters not given keep the plug-in's own values. Each one is found by name\n"
     "(effGetParamName) and set through setParameter after effMainsChanged.\n"
@@ -153,7 +159,7 @@ int info(const std::vector<std::string>& args, std::FILE* out) {
     if (help) return std::fputs(kInfoHelp, out), 0;
     std::string path = o.plugin.empty() ? default_plugin_path() : o.plugin;
     Plugin plugin(path);
-    plugin.dispatch(effOpen);
+    plugin.open();
     AEffect& fx = plugin.effect();
     auto line = [&](const char* key, const std::string& value) {
         std::fprintf(out, "%-16s %s\n", key, value.c_str());
@@ -228,7 +234,8 @@ int render_command(const std::vector<std::string>& args, std::FILE* out, std::FI
     bool help = false;
     RenderOptions o = parse_render(args, help);
     if (help) {
-        std::fprintf(out, "%s\n%s\n", kRenderHelp, audio_formats_note());
+        std::fprintf(out, "%s%s%s\n%s\n", kRenderHelp, kPluginOptionsHelp, kRenderOptionsHelp,
+                     audio_formats_note());
         return 0;
     }
     std::string path = o.plugin.empty() ? default_plugin_path() : o.plugin;
@@ -237,27 +244,52 @@ int render_command(const std::vector<std::string>& args, std::FILE* out, std::FI
         std::fprintf(
             err, "rampart: warning: %s is cut short; rendering the %lld whole frames it holds\n",
             o.in.c_str(), static_cast<long long>(wav->frames()));
+    const int channels = reader->channels();
+    check_channel(o.channel, channels, o.in);
+    const int instances = o.channel ? 1 : channels;
+    if (instances > 1 && o.channels == ChannelMode::Two)
+        throw UsageError("--channels 2 is for a render of one channel, and " + o.in + " has " +
+                         std::to_string(channels) +
+                         " channels (render one of them with --channel N)");
+    o.settings.channel = o.channel ? o.channel - 1 : 0;
     OutputFormat format = output_format_for(o.out);
-    Plugin plugin(path);
-    if (o.channels == ChannelMode::Two && plugin.effect().numOutputs < 2)
+    std::vector<std::unique_ptr<Plugin>> plugins;
+    std::vector<Plugin*> each;
+    for (int k = 0; k < instances; ++k) {
+        plugins.push_back(std::make_unique<Plugin>(path));
+        each.push_back(plugins.back().get());
+    }
+    if (o.channels == ChannelMode::Two && plugins[0]->effect().numOutputs < 2)
         throw Error("--channels 2: " + path + " has only one output");
-    FileOutput output(o.out, format, reader->rate(), o.channels);
+    FileOutput output(o.out, format, reader->rate(), o.channels, instances);
     Progress progress(err, reader->frames());
     RenderStats stats =
-        render(plugin, *reader, output, o.settings, [&](int64_t done) { progress.update(done); });
+        render(each, *reader, output, o.settings, [&](int64_t done) { progress.update(done); });
     progress.finish();
-    plugin.close();
+    for (Plugin* p : each)
+        p->close();
     output.finish();
     std::fprintf(out, "rendered %lld frames (%s at %d Hz) in %lld blocks of up to %d through %s\n",
                  static_cast<long long>(stats.frames),
                  seconds_text(stats.frames, reader->rate()).c_str(), reader->rate(),
                  static_cast<long long>(stats.blocks), o.settings.block, path.c_str());
-    std::fprintf(out, "wrote %s (%d channel%s)\n", o.out.c_str(), output.channels(),
-                 output.channels() == 1 ? "" : "s");
+    std::string source;
+    if (instances > 1)
+        source = ", each through an instance of its own";
+    else if (channels > 1)
+        source = ", from channel " + std::to_string(o.settings.channel + 1) + " of " +
+                 std::to_string(channels);
+    std::fprintf(out, "wrote %s (%d channel%s%s)\n", o.out.c_str(), output.channels(),
+                 output.channels() == 1 ? "" : "s", source.c_str());
     if (output.first_difference() >= 0 && output.channels() == 1)
         std::fprintf(err,
                      "rampart: note: the plug-in's outputs differ from frame %lld on; "
                      "only the first was written (--channels 1)\n",
+                     static_cast<long long>(output.first_difference()));
+    else if (output.first_difference() >= 0 && instances > 1)
+        std::fprintf(err,
+                     "rampart: note: the plug-in's outputs differ from frame %lld on; "
+                     "each channel holds its instance's first output\n",
                      static_cast<long long>(output.first_difference()));
     return 0;
 }
@@ -358,21 +390,32 @@ int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
         std::fputs(kUsage, err);
         return 2;
     }
+    using Args = const std::vector<std::string>&;
+    static const struct {
+        const char* name;
+        int (*run)(Args, std::FILE*, std::FILE*);
+    } commands[] = {
+        {"info", [](Args a, std::FILE* o, std::FILE*) { return info(a, o); }},
+        {"render", render_command},
+        {"synth", [](Args a, std::FILE* o, std::FILE*) { return synth(a, o); }},
+        {"compare", [](Args a, std::FILE* o, std::FILE*) { return compare(a, o); }},
+        {"levels", [](Args a, std::FILE* o, std::FILE*) { return levels(a, o); }},
+        {"envelope", [](Args a, std::FILE* o, std::FILE*) { return envelope(a, o); }},
+        {"shot", shot_command},
+    };
     const std::string& command = args[0];
     std::vector<std::string> rest(args.begin() + 1, args.end());
+    bool known = false;
     try {
         if (command == "-h" || command == "--help" || command == "help")
             return std::fputs(kUsage, out), 0;
-        if (command == "info") return info(rest, out);
-        if (command == "render") return render_command(rest, out, err);
-        if (command == "synth") return synth(rest, out);
-        if (command == "compare") return compare(rest, out);
-        if (command == "levels") return levels(rest, out);
-        if (command == "envelope") return envelope(rest, out);
+        for (const auto& c : commands) {
+            if (command != c.name) continue;
+            known = true;
+            return c.run(rest, out, err);
+        }
         throw UsageError("unknown command '" + command + "'");
     } catch (const UsageError& e) {
-        bool known = command == "info" || command == "render" || command == "synth" ||
-                     command == "compare" || command == "levels" || command == "envelope";
         std::fprintf(err, "rampart: %s\n(see rampart %s%s--help)\n", e.what(),
                      known ? command.c_str() : "", known ? " " : "");
         return 2;
