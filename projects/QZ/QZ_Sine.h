@@ -38,13 +38,15 @@ inline double kernel_cos(double x) {
 inline double sine(double x) {
     if (!(x - x == 0.0)) return x - x;
     const double invpio2 = 6.36619772367581382433e-01;
-    // pi/2 in two parts: n * hi is exact for the n used here
-    const double pio2hi = 1.57079632673412561417e+00, pio2lo = 6.07710050650619224932e-11;
+    // pi/2 in three parts, the first two of 33 bits: n times either is exact
+    // for the n used here, so angles near a multiple of pi keep their digits
+    const double pio2a = 1.57079632673412561417e+00, pio2b = 6.07710050630396597660e-11,
+                 pio2c = 2.02226624879595063154e-21;
     double t = x * invpio2;
     double m = t >= 0.0 ? t + 0.5 : t - 0.5;
     if (m > 1048576.0 || m < -1048576.0) return 0.0 * x; // outside the range meant
     int32_t n = int32_t(m);
-    double r = (x - double(n) * pio2hi) - double(n) * pio2lo;
+    double r = ((x - double(n) * pio2a) - double(n) * pio2b) - double(n) * pio2c;
     switch (n & 3) {
     case 0: return sine_detail::kernel_sin(r);
     case 1: return sine_detail::kernel_cos(r);
