@@ -8,7 +8,9 @@
 #include "QZ_Effect_Hipass.h"
 #include "QZ_Effect_Koef.h"
 #include "QZ_Effect_Lopass.h"
+#include "QZ_Effect_Nshift.h"
 #include "QZ_Effect_Oper.h"
+#include "QZ_Effect_Shift.h"
 #include "QZ_Effect_Zero.h"
 #include "QZ_Object.h"
 #include "QZ_Soundpipe.h"
@@ -36,6 +38,8 @@ constinit const QZ_Class __QZ[] = {
     {"QZ_Effect_Koef", QZ_Effect_Koef::cls},
     {"QZ_Effect_Dist", QZ_Effect_Dist::cls},
     {"QZ_Effect_Deline", QZ_Effect_Deline::cls},
+    {"QZ_Effect_Shift", QZ_Effect_Shift::cls},
+    {"QZ_Effect_Nshift", QZ_Effect_Nshift::cls},
     {"QZ_Wid", QZ_Wid::cls},
     {"QZ_Wid_Pic", QZ_Wid_Pic::cls},
     {"QZ_Wid_Butt", QZ_Wid_Butt::cls},

@@ -17,6 +17,11 @@ public:
         return *this;
     }
     T get() const { return *this; }
+    // Stores v only if the word still holds expected: a pass keeps what it
+    // computed unless a command wrote the word meanwhile.
+    void replace(T expected, T v) {
+        std::atomic_ref<T>(v_).compare_exchange_strong(expected, v, std::memory_order_relaxed);
+    }
 
 private:
     alignas(std::atomic_ref<T>::required_alignment) T v_;

@@ -1,5 +1,6 @@
 #include "rampart_TestSupport.h"
 #include "QZ_Shell.h"
+#include "QZ_Buffer.h"
 #include "QZ_Soundpipe.h"
 
 #include <gtest/gtest.h>
@@ -74,6 +75,38 @@ TEST_F(Shell, TheSessionsObjectsGoWithIt) {
     }
     EXPECT_EQ(qz::live_objects(), before);
     EXPECT_EQ(QZ_Soundpipe::current, nullptr);
+}
+
+TEST_F(Shell, BuildsAndRunsAChainWithThePitchShifters) {
+    qz::Shell sh(out);
+    ASSERT_TRUE(sh.line("QZ_Soundpipe -bl 512"));
+    ASSERT_TRUE(sh.line("QZ_Buffer"));
+    ASSERT_TRUE(sh.line("QZ_Buffer"));
+    ASSERT_TRUE(sh.line("QZ_Buffer"));
+    std::string made = read_all(out);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(made, m, std::regex("(0x[0-9A-F]+)\n(0x[0-9A-F]+)\n"
+                                                     "(0x[0-9A-F]+)\n(0x[0-9A-F]+)\n")))
+        << made;
+    auto at = [&](int k) { return reinterpret_cast<void*>(uintptr_t(std::stoull(m[k].str(), nullptr, 16))); };
+    auto* pipe = static_cast<QZ_Soundpipe*>(at(1));
+    auto* in = static_cast<QZ_Buffer*>(at(2));
+    auto* plain = static_cast<QZ_Buffer*>(at(3));
+    auto* shifted = static_cast<QZ_Buffer*>(at(4));
+    EXPECT_TRUE(sh.line("QZ_Effect_Nshift -i " + m[2].str() + " -o " + m[3].str() +
+                        " -clock 48000 -s 0 -s -p"));
+    EXPECT_TRUE(sh.line("QZ_Effect_Shift -i " + m[2].str() + " -o " + m[4].str() +
+                        " -clock 44100 -s -16384.5 -s -p 7 -p"));
+    std::string all = read_all(out);
+    EXPECT_TRUE(std::regex_match(all.substr(made.size()),
+                                 std::regex("0x[0-9A-F]+ 0 0\n0x[0-9A-F]+ -16384 7\n")))
+        << all;
+    // Nshift with s 0 at 48000: the input one window (512 samples) later
+    for (int k = 0; k < 512; ++k) in->data[k] = (k + 1) * 1000003;
+    pipe->process();
+    pipe->process();
+    for (int k = 0; k < 512; ++k) ASSERT_EQ(plain->data[k], ((k + 1) * 1000003) & ~16383) << k;
+    EXPECT_NE(shifted->data[511], 0);
 }
 
 TEST_F(Shell, SmallCapacityReportsNoSpace) {
