@@ -2,30 +2,28 @@
 
 #include "QZ_Options.h"
 
-namespace {
-
-// Wrapping 32-bit products.
-inline int32_t mul(int32_t a, int32_t b) {
-    return int32_t(uint32_t(a) * uint32_t(b));
-}
-
-} // namespace
-
 void QZ_Effect_Oversam::kernel(const int32_t* in, int32_t count, int32_t* out, int32_t L,
                                State& st) {
+    // (8 - r) (A + r MA) + r (B - (8 - r) MB) is (8 - r) A + r B + r (8 - r) (MA - MB)
+    // in wrapping arithmetic: one product less per sample, by constants.
+    static constexpr int32_t bend[FACTOR] = {0, 7, 12, 15, 16, 15, 12, 7}; // r (8 - r)
     State s = st;
-    for (int32_t m = 0, j = 0; j < L; ++m) {
+    for (int32_t m = 0, j = 0; j < L; ++m, j += FACTOR) {
         s.MA = s.MB;
         s.A = s.B;
         s.B = s.C;
         // past the input's end the block hears silence rather than stale or foreign memory
         s.C = (m < count ? in[m] : 0) / FACTOR;
         s.MB = (qz::sub(s.C, s.A) / 2) / FACTOR; // central difference at B
-        const int32_t end = L - j < FACTOR ? L - j : FACTOR;
-        for (int32_t r = 0; r < end; ++r, ++j) {
-            int32_t U = qz::add(s.A, mul(r, s.MA));          // tangent leaving A
-            int32_t V = qz::sub(s.B, mul(FACTOR - r, s.MB)); // tangent arriving at B
-            out[j] = qz::add(mul(FACTOR - r, U), mul(r, V));
+        const uint32_t A = uint32_t(s.A), B = uint32_t(s.B);
+        const uint32_t D = uint32_t(s.MA) - uint32_t(s.MB);
+        int32_t* o = out + j;
+        if (L - j >= FACTOR) {
+            for (int32_t r = 0; r < FACTOR; ++r)
+                o[r] = int32_t(uint32_t(FACTOR - r) * A + uint32_t(r) * B + uint32_t(bend[r]) * D);
+        } else {
+            for (int32_t r = 0; r < L - j; ++r)
+                o[r] = int32_t(uint32_t(FACTOR - r) * A + uint32_t(r) * B + uint32_t(bend[r]) * D);
         }
     }
     st = s;
