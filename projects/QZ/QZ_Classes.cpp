@@ -5,11 +5,16 @@
 #include "QZ_Effect_Copy.h"
 #include "QZ_Effect_Deline.h"
 #include "QZ_Effect_Dist.h"
+#include "QZ_Effect_Freqmul.h"
+#include "QZ_Effect_Gtzero.h"
 #include "QZ_Effect_Hipass.h"
 #include "QZ_Effect_Koef.h"
 #include "QZ_Effect_Lopass.h"
+#include "QZ_Effect_Ltzero.h"
+#include "QZ_Effect_Nefreqmul.h"
 #include "QZ_Effect_Nshift.h"
 #include "QZ_Effect_Oper.h"
+#include "QZ_Effect_Oversam.h"
 #include "QZ_Effect_Shift.h"
 #include "QZ_Effect_Zero.h"
 #include "QZ_Object.h"
@@ -31,6 +36,10 @@ constinit const QZ_Class __QZ[] = {
     {"QZ_Effect_Zero", QZ_Effect_Zero::cls},
     {"QZ_Effect_Hipass", QZ_Effect_Hipass::cls},
     {"QZ_Effect_Lopass", QZ_Effect_Lopass::cls},
+    {"QZ_Effect_Freqmul", QZ_Effect_Freqmul::cls},
+    {"QZ_Effect_Nefreqmul", QZ_Effect_Nefreqmul::cls},
+    {"QZ_Effect_Gtzero", QZ_Effect_Gtzero::cls},
+    {"QZ_Effect_Ltzero", QZ_Effect_Ltzero::cls},
     {"QZ_Effect_Bapass", QZ_Effect_Bapass::cls},
     {"QZ_Effect_Ampdet", QZ_Effect_Ampdet::cls},
     {"QZ_Effect_Copy", QZ_Effect_Copy::cls},
@@ -38,6 +47,7 @@ constinit const QZ_Class __QZ[] = {
     {"QZ_Effect_Koef", QZ_Effect_Koef::cls},
     {"QZ_Effect_Dist", QZ_Effect_Dist::cls},
     {"QZ_Effect_Deline", QZ_Effect_Deline::cls},
+    {"QZ_Effect_Oversam", QZ_Effect_Oversam::cls},
     {"QZ_Effect_Shift", QZ_Effect_Shift::cls},
     {"QZ_Effect_Nshift", QZ_Effect_Nshift::cls},
     {"QZ_Wid", QZ_Wid::cls},

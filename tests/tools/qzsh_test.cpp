@@ -9,6 +9,7 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -107,6 +108,38 @@ TEST_F(Shell, BuildsAndRunsAChainWithThePitchShifters) {
     pipe->process();
     for (int k = 0; k < 512; ++k) ASSERT_EQ(plain->data[k], ((k + 1) * 1000003) & ~16383) << k;
     EXPECT_NE(shifted->data[511], 0);
+}
+
+// The frequency blocks wired by typed handles, as a user of the shell would.
+TEST_F(Shell, BuildsAndRunsAChainOfTheFrequencyBlocks) {
+    qz::Shell sh(out);
+    // runs a line and answers its first word
+    auto first = [&](const std::string& line) {
+        long at = std::ftell(out);
+        EXPECT_TRUE(sh.line(line)) << line;
+        std::string last = read_all(out).substr(size_t(at));
+        std::fseek(out, 0, SEEK_END);
+        return last.substr(0, last.find_first_of(" \n"));
+    };
+    std::string pipe = first("QZ_Soundpipe -bl 4");
+    std::string a = first("QZ_Buffer"), b = first("QZ_Buffer"), c = first("QZ_Buffer -l 32");
+    first("QZ_Effect_Gtzero -i " + a + " -o " + b + " -l -8000");
+    first("QZ_Effect_Ltzero -i " + b + " -o " + b + " -l 4000");
+    first("QZ_Effect_Oversam -i " + b + " -o " + c + " -k 8");
+    std::string f = first("QZ_Effect_Freqmul -i " + a + " -o " + a + " -k 0 -clock 44100");
+    first("QZ_Effect_Nefreqmul -i " + a + " -o " + a + " -mode sub -stab 0.5");
+    first("QZ_Soundpipe " + pipe + " -e");
+    EXPECT_EQ(first("QZ_Effect_Freqmul " + f + " -k"), "1");
+
+    auto* in = reinterpret_cast<QZ_Buffer*>(std::stoull(a, nullptr, 16));
+    auto* up = reinterpret_cast<QZ_Buffer*>(std::stoull(c, nullptr, 16));
+    for (int i = 0; i < 4; ++i)
+        in->data[i] = 8000 * (i - 2); // clipped to -8000, -8000, 0, 4000
+    reinterpret_cast<QZ_Soundpipe*>(std::stoull(pipe, nullptr, 16))->process();
+    EXPECT_EQ(up->data[16], -8000); // step 2 of the oversampler starts at its first input
+    EXPECT_EQ(up->data[24], -8000);
+    // the multiplier's latency is still ahead, and "sub" leaves the buffer to it
+    EXPECT_EQ(std::vector<int32_t>(in->data, in->data + 4), std::vector<int32_t>(4, 0));
 }
 
 TEST_F(Shell, SmallCapacityReportsNoSpace) {
