@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <string>
+
 #include <string>
 #include <vector>
 
@@ -130,6 +133,61 @@ TEST(ClassTable, OptionsAreFoundUpThroughTheParents) {
     EXPECT_EQ(qz::find_option(QZ_Object::cls, "del", 3), nullptr);
     EXPECT_EQ(qz::find_option(QZ_Object::cls, "", 0), nullptr); // entry 0 is never an option
     EXPECT_EQ(QZ_Object::cls[0].create, nullptr);
+}
+
+// The table's rows in their fixed order: class, parent, options in
+// descriptor order ("" for none). The two Fourier blocks are not built yet.
+TEST(ClassTable, HoldsTheClassesInTheirOrderWithTheirParentsAndOptions) {
+    struct Row {
+        const char *name, *parent, *options;
+    };
+    const Row rows[] = {
+        {"QZ_Object", "", "delete"},
+        {"QZ_Soundpipe", "QZ_Object", "bl be b e"},
+        {"QZ_Buffer", "QZ_Object", "l t limit delete"},
+        {"QZ_Effect", "QZ_Object", "before mode clock on delete"},
+        {"QZ_Effect_Zero", "QZ_Effect", "o"},
+        {"QZ_Effect_Hipass", "QZ_Effect", "i o f"},
+        {"QZ_Effect_Lopass", "QZ_Effect", "i o f"},
+        {"QZ_Effect_Freqmul", "QZ_Effect", "i o k"},
+        {"QZ_Effect_Nefreqmul", "QZ_Effect", "i o k rand stab"},
+        {"QZ_Effect_Gtzero", "QZ_Effect", "i o l"},
+        {"QZ_Effect_Ltzero", "QZ_Effect", "i o l"},
+        {"QZ_Effect_Bapass", "QZ_Effect", "i o f q"},
+        {"QZ_Effect_Ampdet", "QZ_Effect", "i o a f1 f2"},
+        {"QZ_Effect_Copy", "QZ_Effect", "i o is os"},
+        {"QZ_Effect_Oper", "QZ_Effect", "i1 i2 o oper"},
+        {"QZ_Effect_Koef", "QZ_Effect", "i o oper k"},
+        {"QZ_Effect_Dist", "QZ_Effect", "i o d s k l"},
+        {"QZ_Effect_Deline", "QZ_Effect", "i g go ga gf gc d dt da delete"},
+        {"QZ_Effect_Oversam", "QZ_Effect", "i o k"},
+        {"QZ_Effect_Shift", "QZ_Effect", "i o s p"},
+        {"QZ_Effect_Nshift", "QZ_Effect", "i o s p"},
+        {"QZ_Wid", "QZ_Object", "l t w h win vis enabled delete"},
+        {"QZ_Wid_Pic", "QZ_Wid", "res"},
+        {"QZ_Wid_Butt", "QZ_Wid", "res com var val dat"},
+        {"QZ_Wid_Knob", "QZ_Wid", "res com val dat mn mx var"},
+        {"QZ_Wid_Pal", "QZ_Wid", "res mn rl mx bg fg rg cg ch ln level"},
+        {"QZ_Wid_Text", "QZ_Wid", "text color font size horz bold"},
+    };
+    size_t n = 0;
+    while (__QZ[n].name)
+        ++n;
+    ASSERT_EQ(n, std::size(rows));
+    auto name_of = [](const QZ_Entry* d) -> std::string {
+        for (size_t i = 0; __QZ[i].name; ++i)
+            if (__QZ[i].descriptor == d) return __QZ[i].name;
+        return "";
+    };
+    for (size_t r = 0; r < n; ++r) {
+        EXPECT_STREQ(__QZ[r].name, rows[r].name) << r;
+        std::string options;
+        const QZ_Entry* e = __QZ[r].descriptor + 1;
+        for (; e->name; ++e)
+            options += (options.empty() ? "" : " ") + std::string(e->name);
+        EXPECT_EQ(options, rows[r].options) << rows[r].name;
+        EXPECT_EQ(name_of(e->parent), rows[r].parent) << rows[r].name;
+    }
 }
 
 } // namespace
