@@ -17,21 +17,18 @@ QZ_Buffer* sine(Bench& b) {
     return buf;
 }
 
-void Freqmul(benchmark::State& state) {
+// Either multiplier, its factor k the argument.
+void multiplier(benchmark::State& state, const char* command) {
     Bench b;
-    b.block("QZ_Effect_Freqmul -i %o -o %o -clock 44100 -k %i", sine(b), b.buffer(2),
-            int32_t(state.range(0)));
+    b.block(command, sine(b), b.buffer(2), int32_t(state.range(0)));
     b.run(state);
 }
-BENCHMARK(Freqmul)->Arg(2)->Arg(4);
-
-void Nefreqmul(benchmark::State& state) {
-    Bench b;
-    b.block("QZ_Effect_Nefreqmul -i %o -o %o -clock 44100 -k %i", sine(b), b.buffer(2),
-            int32_t(state.range(0)));
-    b.run(state);
-}
-BENCHMARK(Nefreqmul)->Arg(2)->Arg(4);
+BENCHMARK_CAPTURE(multiplier, Freqmul, "QZ_Effect_Freqmul -i %o -o %o -clock 44100 -k %i")
+    ->Arg(2)
+    ->Arg(4);
+BENCHMARK_CAPTURE(multiplier, Nefreqmul, "QZ_Effect_Nefreqmul -i %o -o %o -clock 44100 -k %i")
+    ->Arg(2)
+    ->Arg(4);
 
 void Gtzero(benchmark::State& state) {
     Bench b;

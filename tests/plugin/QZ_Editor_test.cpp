@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+using qz::test::close_to;
 using qz::test::cmd;
 using qz::test::Host;
 using A = QZ_Application;
@@ -166,15 +167,6 @@ TEST(EditorHost, OpenCloseOpenShowsTheSameWidgetsWithCurrentValues) {
     EXPECT_EQ(qz::live_objects(), objects);
     EXPECT_EQ(h.rect(), r);
     EXPECT_EQ(h.said, "");
-}
-
-bool close_to(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int most) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        for (int shift = 0; shift < 32; shift += 8)
-            if (std::abs(int(a[i] >> shift & 0xFF) - int(b[i] >> shift & 0xFF)) > most)
-                return false;
-    return true;
 }
 
 // The panel in an off-screen window, driven by the window's own mouse rules.

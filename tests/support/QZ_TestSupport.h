@@ -17,6 +17,10 @@ inline uint32_t word(QZ_Pix_A32 p) {
     return w;
 }
 
+// Whether two pictures of 32-bit pixel words are the same size and differ by
+// at most `most` in each byte.
+bool close_to(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int most);
+
 // A writable copy of a command text that lives until the program ends:
 // objects keep a reference to the text that created them.
 char* cmd(const std::string& text);

@@ -30,20 +30,14 @@ namespace {
 
 constexpr int W = 200, H = 156;
 
-// The X server refuses clients for a moment after many have come and gone.
-xcb_connection_t* connect() {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    for (int i = 0; i < 50 && xcb_connection_has_error(c); ++i) {
-        xcb_disconnect(c);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        c = xcb_connect(nullptr, nullptr);
-    }
-    return c;
-}
-
 // What a host does with X: its own connection and a top-level window.
 struct HostWindow {
-    xcb_connection_t* c = connect();
+    // Half a second of tries (the server refuses clients for a moment after
+    // many have come and gone); failing that, xcb's own object in error.
+    xcb_connection_t* c = [] {
+        xcb_connection_t* made = qz::x11::connect(50);
+        return made ? made : xcb_connect(nullptr, nullptr);
+    }();
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     xcb_window_t id = 0;
 
@@ -121,11 +115,7 @@ bool soon(const std::function<bool()>& done) {
 // The same panel, composed cell by cell in another order: a blend keeps one
 // level of rounding from what its cell's buffer held before.
 bool same(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        for (int shift = 0; shift < 24; shift += 8)
-            if (std::abs(int(a[i] >> shift & 0xFF) - int(b[i] >> shift & 0xFF)) > 1) return false;
-    return true;
+    return qz::test::close_to(a, b, 1);
 }
 
 int differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, QZ_Rect r) {

@@ -52,6 +52,10 @@ private:
 };
 
 namespace qz::x11 {
+// A connection to the display DISPLAY names, or null. An X server busy
+// freeing the places of clients that just left refuses new ones for a few
+// milliseconds: tried again then, up to `attempts` times 10 ms apart.
+xcb_connection_t* connect(int attempts = 5);
 // Whether a connection to the X server named by DISPLAY can be made.
 bool display_available();
 // What our code has made on the X server and not yet freed (or seen go).

@@ -17,19 +17,6 @@ std::atomic<int32_t> gcsMade{0};
 // The window whose thread this is, if any: only that thread uses its connection.
 thread_local const QZ_Win_X11* ownThread = nullptr;
 
-// A connection to the display DISPLAY names, or null. An X server busy
-// freeing the places of clients that just left refuses new ones for a few
-// milliseconds: tried again then.
-xcb_connection_t* connect() {
-    for (int attempt = 0;; ++attempt) {
-        xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-        if (!xcb_connection_has_error(c)) return c;
-        xcb_disconnect(c);
-        if (attempt == 4) return nullptr;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
-
 // A depth we draw into: 24 or 32 bits in 32-bit pixels.
 bool drawable_depth(const xcb_setup_t* setup, uint8_t depth) {
     if (depth != 24 && depth != 32) return false;
@@ -96,7 +83,7 @@ uint32_t QZ_Win_X11::xwindow(uint32_t parent) {
         connection_ = nullptr;
     }
     if (!connection_) {
-        connection_ = connect();
+        connection_ = qz::x11::connect();
         if (!connection_) return 0;
     }
     auto* s = new Screen;
@@ -255,9 +242,19 @@ void QZ_Win_X11::handle(Screen* s, const void* event) {
     }
 }
 
+xcb_connection_t* qz::x11::connect(int attempts) {
+    for (int attempt = 1;; ++attempt) {
+        xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+        if (!xcb_connection_has_error(c)) return c;
+        xcb_disconnect(c);
+        if (attempt >= attempts) return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 bool qz::x11::display_available() {
     if (!std::getenv("DISPLAY")) return false; // no X server meant: no attempt
-    xcb_connection_t* c = connect();
+    xcb_connection_t* c = qz::x11::connect();
     if (c) xcb_disconnect(c);
     return c != nullptr;
 }
