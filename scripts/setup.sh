@@ -12,7 +12,7 @@ pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev llvm
       wine wine32:i386 wine64 fonts-wine xvfb x11-utils
       googletest libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev pkg-config
       libcairo2-dev libfreetype-dev fonts-dejavu-core gnuplot-nox
-      libxcb1-dev libxcb-xtest0-dev ardour)
+      libxcb1-dev libxcb-xtest0-dev ardour libfftw3-dev)
 
 for p in "${pkgs[@]}"; do have_pkg "$p" || need+=("$p"); done
 [ ${#need[@]} -eq 0 ] && exit 0

@@ -17,6 +17,8 @@
 #include "QZ_Effect_Oversam.h"
 #include "QZ_Effect_Shift.h"
 #include "QZ_Effect_Zero.h"
+#include "QZ_Fourier_Noisegate.h"
+#include "QZ_Fourier_Transform.h"
 #include "QZ_Object.h"
 #include "QZ_Soundpipe.h"
 #include "Wid.h"
@@ -50,6 +52,8 @@ constinit const QZ_Class __QZ[] = {
     {"QZ_Effect_Oversam", QZ_Effect_Oversam::cls},
     {"QZ_Effect_Shift", QZ_Effect_Shift::cls},
     {"QZ_Effect_Nshift", QZ_Effect_Nshift::cls},
+    {"QZ_Fourier_Transform", QZ_Fourier_Transform::cls},
+    {"QZ_Fourier_Noisegate", QZ_Fourier_Noisegate::cls},
     {"QZ_Wid", QZ_Wid::cls},
     {"QZ_Wid_Pic", QZ_Wid_Pic::cls},
     {"QZ_Wid_Butt", QZ_Wid_Butt::cls},

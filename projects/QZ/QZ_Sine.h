@@ -33,9 +33,9 @@ inline double kernel_cos(double x) {
 
 } // namespace sine_detail
 
-// sin x for |x| up to about 2^20; meant for angles of a few turns at most.
-// NaN and infinities give NaN.
-inline double sine(double x) {
+// sin x (quarter turns q = 0) or cos x (q = 1) for |x| up to about 2^20: the
+// cosine by a quarter turn of the reduced angle, not by rounding x + pi/2.
+inline double quarter_sine(double x, int32_t q) {
     if (!(x - x == 0.0)) return x - x;
     const double invpio2 = 6.36619772367581382433e-01;
     // pi/2 in three parts, the first two of 33 bits: n times either is exact
@@ -47,12 +47,17 @@ inline double sine(double x) {
     if (m > 1048576.0 || m < -1048576.0) return 0.0 * x; // outside the range meant
     int32_t n = int32_t(m);
     double r = ((x - double(n) * pio2a) - double(n) * pio2b) - double(n) * pio2c;
-    switch (n & 3) {
+    switch ((n + q) & 3) {
     case 0: return sine_detail::kernel_sin(r);
     case 1: return sine_detail::kernel_cos(r);
     case 2: return -sine_detail::kernel_sin(r);
     default: return -sine_detail::kernel_cos(r);
     }
 }
+
+// sin x for |x| up to about 2^20; meant for angles of a few turns at most.
+// NaN and infinities give NaN.
+inline double sine(double x) { return quarter_sine(x, 0); }
+inline double cosine(double x) { return quarter_sine(x, 1); }
 
 } // namespace qz

@@ -136,7 +136,7 @@ TEST(ClassTable, OptionsAreFoundUpThroughTheParents) {
 }
 
 // The table's rows in their fixed order: class, parent, options in
-// descriptor order ("" for none). The two Fourier blocks are not built yet.
+// descriptor order ("" for none).
 TEST(ClassTable, HoldsTheClassesInTheirOrderWithTheirParentsAndOptions) {
     struct Row {
         const char *name, *parent, *options;
@@ -163,6 +163,8 @@ TEST(ClassTable, HoldsTheClassesInTheirOrderWithTheirParentsAndOptions) {
         {"QZ_Effect_Oversam", "QZ_Effect", "i o k"},
         {"QZ_Effect_Shift", "QZ_Effect", "i o s p"},
         {"QZ_Effect_Nshift", "QZ_Effect", "i o s p"},
+        {"QZ_Fourier_Transform", "QZ_Effect", "i w d win s delete"},
+        {"QZ_Fourier_Noisegate", "QZ_Effect", "i o1 o2 s a w delete"},
         {"QZ_Wid", "QZ_Object", "l t w h win vis enabled delete"},
         {"QZ_Wid_Pic", "QZ_Wid", "res"},
         {"QZ_Wid_Butt", "QZ_Wid", "res com var val dat"},

@@ -1,0 +1,234 @@
+#include "QZ_Fourier_Transform.h"
+
+#include "QZ_Math.h"
+#include "QZ_Options.h"
+#include "QZ_Sine.h"
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+namespace {
+
+constexpr double PI = 3.141592653589793;
+const char* const directions[] = {"forward", "backward"};
+const char* const windows[] = {"none", "sin"};
+
+// The sin^2 weights for each size, made when a block first takes that size
+// (a command, never a pass) and kept: the same product every sample would
+// compute, once. Index M, then n.
+std::mutex weights_made;
+std::atomic<const double*> window_weights[QZ_Fourier_Transform::MAX_M + 1] = {};
+
+const double* weights(int32_t M) {
+    std::lock_guard<std::mutex> lock(weights_made);
+    if (!window_weights[M].load(std::memory_order_relaxed)) {
+        const int32_t N = int32_t(1) << (M + 1);
+        double* w = new (std::nothrow) double[size_t(N)];
+        if (!w) return nullptr;
+        for (int32_t n = 0; n < N; ++n) {
+            const double s = qz::sine(PI * n / N);
+            w[n] = s * s;
+        }
+        window_weights[M].store(w, std::memory_order_release);
+    }
+    return window_weights[M].load(std::memory_order_relaxed);
+}
+
+// T' = T/2 + Bw/2 and B' = T/2 - Bw/2 forward, T +- Bw backward, where Bw/2
+// is B times w = (C + iS)/2^32 with every product floored.
+template <bool Forward>
+inline void butterfly(int32_t* __restrict T, int32_t* __restrict B, int32_t C, int32_t S) {
+    const int32_t br = B[0], bi = B[1];
+    const int32_t pr = qz::sub(qz::smulhi(br, C), qz::smulhi(bi, S));
+    const int32_t pi = qz::add(qz::smulhi(br, S), qz::smulhi(bi, C));
+    int32_t tr = T[0], ti = T[1], dr = pr, di = pi;
+    if constexpr (Forward) {
+        tr >>= 1;
+        ti >>= 1;
+    } else {
+        dr = qz::add(pr, pr);
+        di = qz::add(pi, pi);
+    }
+    T[0] = qz::add(tr, dr);
+    T[1] = qz::add(ti, di);
+    B[0] = qz::sub(tr, dr);
+    B[1] = qz::sub(ti, di);
+}
+
+// One butterfly stage after another; Forward halves at every stage.
+template <bool Forward> void run_kernel(int32_t* x, int32_t M) {
+    const QZ_Fourier_Transform::Twiddles& tw = QZ_Fourier_Transform::twiddles();
+    const int32_t N = int32_t(1) << (M + 1);
+    int32_t st = 0;
+    if (M >= 1) {
+        // stages 0 and 1 together, four elements at a time: the same
+        // butterflies in a valid order, without two passes of short loops
+        const int32_t C0 = tw.C[0], S0 = tw.S[0], C1 = tw.C[1024], S1 = tw.S[1024];
+        for (int32_t* e = x; e < x + 2 * N; e += 8) {
+            butterfly<Forward>(e, e + 2, C0, S0);
+            butterfly<Forward>(e + 4, e + 6, C0, S0);
+            butterfly<Forward>(e, e + 4, C0, S0);
+            butterfly<Forward>(e + 2, e + 6, C1, S1);
+        }
+        st = 2;
+    }
+    for (; st <= M; ++st) {
+        const int32_t half = int32_t(1) << st, step = int32_t(1) << (11 - st);
+        for (int32_t base = 0; base < N; base += 2 * half) {
+            int32_t* T = x + 2 * base;
+            int32_t* B = T + 2 * half;
+            for (int32_t k = 0; k < half; ++k)
+                butterfly<Forward>(T + 2 * k, B + 2 * k, tw.C[k * step], tw.S[k * step]);
+        }
+    }
+}
+
+} // namespace
+
+const QZ_Fourier_Transform::Twiddles& QZ_Fourier_Transform::twiddles() {
+    static const Twiddles table = [] {
+        Twiddles t{};
+        for (int32_t k = 0; k < TWIDDLES; ++k) {
+            const double a = PI * k / 2048;
+            t.C[k] = int32_t(qz::cosine(a) * 2147483647.0);
+            t.S[k] = int32_t(qz::sine(a) * 2147483647.0);
+        }
+        return t;
+    }();
+    return table;
+}
+
+QZ_Fourier_Transform::QZ_Fourier_Transform() { twiddles(); }
+
+QZ_Fourier_Transform::~QZ_Fourier_Transform() {
+    delete history;
+    delete work;
+}
+
+int32_t QZ_Fourier_Transform::reversed(int32_t n, int32_t M) {
+    uint32_t v = uint32_t(n);
+    v = ((v >> 1) & 0x55555555u) | ((v & 0x55555555u) << 1);
+    v = ((v >> 2) & 0x33333333u) | ((v & 0x33333333u) << 2);
+    v = ((v >> 4) & 0x0F0F0F0Fu) | ((v & 0x0F0F0F0Fu) << 4);
+    v = ((v >> 8) & 0x00FF00FFu) | ((v & 0x00FF00FFu) << 8);
+    v = (v >> 16) | (v << 16);
+    return int32_t(v >> (31 - M));
+}
+
+void QZ_Fourier_Transform::forward_kernel(int32_t* x, int32_t M) { run_kernel<true>(x, M); }
+void QZ_Fourier_Transform::backward_kernel(int32_t* x, int32_t M) { run_kernel<false>(x, M); }
+
+void QZ_Fourier_Transform::forward(const int32_t* in, int32_t n) {
+    const int32_t N = points();
+    if (N == 0 || !history || history->usable() < N || !work || work->usable() < 2 * N) return;
+    int32_t* h = history->data;
+    int32_t p = history->ring % N;
+    if (p < 0) p += N;
+    if (in && n > 0) {
+        // only the last N samples stay; the ring turns as if all were written
+        if (n > N) {
+            p = int32_t((int64_t(p) + (n - N)) % N);
+            in += n - N;
+            n = N;
+        }
+        for (int32_t k = 0; k < n; ++k) {
+            h[p] = in[k];
+            if (++p == N) p = 0;
+        }
+    }
+    history->ring = p;
+    const double* w = window == 1 ? window_weights[s].load(std::memory_order_acquire) : nullptr;
+    int32_t* x = work->data;
+    for (int32_t k = 0; k < N; ++k) {
+        const int32_t v = h[p];
+        if (++p == N) p = 0;
+        const int32_t r = 2 * reversed(k, s);
+        x[r] = w ? qz::trunc32(double(v) * w[k]) : v;
+        x[r + 1] = 0;
+    }
+    forward_kernel(x, s);
+}
+
+void QZ_Fourier_Transform::backward(const int32_t* in, int32_t n) {
+    const int32_t N = points();
+    if (N == 0 || !work || work->usable() < 2 * N) return;
+    int32_t* x = work->data;
+    // a short spectrum is read as far as it goes; the bins past it are 0
+    for (int32_t k = 0; k < N; ++k) {
+        const int32_t r = 2 * reversed(k, s);
+        x[r] = in && 2 * k < n ? in[2 * k] : 0;
+        x[r + 1] = in && 2 * k + 1 < n ? in[2 * k + 1] : 0;
+    }
+    backward_kernel(x, s);
+}
+
+void QZ_Fourier_Transform::process() {
+    const int32_t* in = samples(i);
+    const int32_t n = i ? i->usable() : 0;
+    if (direction == 0)
+        forward(in, n);
+    else
+        backward(in, n);
+}
+
+QZ_value QZ_Fourier_Transform::m_i(QZ_Fourier_Transform* e, QZ_value v) {
+    return qz::handle_option(e->i, v);
+}
+
+QZ_value QZ_Fourier_Transform::m_w(QZ_Fourier_Transform* e, QZ_value) {
+    return QZ_value::handle(e->work);
+}
+
+namespace {
+// A keyword of the list sets its index; anything else leaves it.
+template <class T, size_t K>
+QZ_value keyword_option(T& field, const char* const (&names)[K], const QZ_value& v) {
+    if (v.type == QZ_value::TEXT && v.asText())
+        for (size_t k = 0; k < K; ++k)
+            if (std::strcmp(v.asText(), names[k]) == 0) field = T(k);
+    return QZ_value::text(names[size_t(field) < K ? size_t(field) : 0]);
+}
+
+// A buffer of n samples: made at the first call, resized after.
+bool sized(QZ_Buffer*& b, int32_t n) {
+    if (!b) b = new (std::nothrow) QZ_Buffer();
+    if (!b) return false;
+    b->setLength(n);
+    return b->usable() == n;
+}
+} // namespace
+
+QZ_value QZ_Fourier_Transform::m_d(QZ_Fourier_Transform* e, QZ_value v) {
+    return keyword_option(e->direction, directions, v);
+}
+
+QZ_value QZ_Fourier_Transform::m_win(QZ_Fourier_Transform* e, QZ_value v) {
+    return keyword_option(e->window, windows, v);
+}
+
+QZ_value QZ_Fourier_Transform::m_s(QZ_Fourier_Transform* e, QZ_value v) {
+    if (v.present()) {
+        const int32_t M = qz::as_whole(v);
+        // beyond 11 the table no longer holds every twiddle; a size that
+        // cannot be had leaves the block without one rather than half-sized
+        if (M >= 0 && M <= MAX_M) {
+            const int32_t N = int32_t(1) << (M + 1);
+            const bool ok = weights(M) && sized(e->work, 2 * N) && sized(e->history, N);
+            e->s = ok ? M : -1;
+        }
+    }
+    return QZ_value::integer(e->s);
+}
+
+constinit const QZ_Entry QZ_Fourier_Transform::cls[] = {
+    qz::creates<QZ_Fourier_Transform>(),
+    qz::option<&QZ_Fourier_Transform::m_i>("i"),
+    qz::option<&QZ_Fourier_Transform::m_w>("w"),
+    qz::option<&QZ_Fourier_Transform::m_d>("d"),
+    qz::option<&QZ_Fourier_Transform::m_win>("win"),
+    qz::option<&QZ_Fourier_Transform::m_s>("s"),
+    qz::option<&QZ_Object::m_delete>("delete"),
+    qz::parent(QZ_Effect::cls),
+};
