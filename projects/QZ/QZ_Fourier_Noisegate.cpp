@@ -44,7 +44,9 @@ void convolve(int32_t* out, const int32_t* E, const int32_t* HB, const int32_t* 
     }
 }
 
-bool holds(const QZ_Buffer* b, int32_t n) { return b && b->usable() >= n; }
+bool holds(const QZ_Buffer* b, int32_t n) {
+    return b && b->usable() >= n;
+}
 
 } // namespace
 
@@ -156,7 +158,7 @@ QZ_value QZ_Fourier_Noisegate::m_i(QZ_Fourier_Noisegate* e, QZ_value v) {
     if (v.present() && e->made) {
         QZ_Buffer* b = v.asPtr<QZ_Buffer>();
         const int32_t L = b ? b->length() : 0;
-        // N = L/2 must be a size the transforms have: 2 ... 4096
+        // N = L/2: 2 ... 1024
         if (!b) {
             e->i = nullptr;
             e->n = 0;

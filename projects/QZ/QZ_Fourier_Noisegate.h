@@ -13,19 +13,21 @@
 class QZ_Fourier_Noisegate : public QZ_Effect {
 public:
     static constexpr int32_t UNITY = 2097151; // gain 1.0: 21 fraction bits
-    static constexpr int32_t MIN_LENGTH = 4, MAX_LENGTH = 8192;
+    // A filter of unit gains has the impulse N * 2097151, which fits 32 bits
+    // only up to N = 1024: longer spectra would wrap it and gate everything.
+    static constexpr int32_t MIN_LENGTH = 4, MAX_LENGTH = 2048;
 
-    QZ_Buffer* i = nullptr;       // X: N complex values; its length L sets N = L/2
-    QZ_Buffer* delayed = nullptr; // the signal 513 samples late
-    QZ_Buffer* s = nullptr;       // the signal
-    QZ_Buffer* profile = nullptr; // N/2 + 1 magnitudes
-    QZ_Buffer* gains = nullptr;   // N complex values, real and even
-    QZ_Buffer* o1 = nullptr;      // with the previous block's filter
-    QZ_Buffer* o2 = nullptr;      // with this block's
-    QZ_Fourier_Transform* windowed = nullptr;  // S: the signal, sin^2 window
-    QZ_Fourier_Transform* late = nullptr;      // E: the delayed signal
-    QZ_Fourier_Transform* response = nullptr;  // gains to impulse response
-    QZ_Fourier_Transform* firstHalf = nullptr; // HA
+    QZ_Buffer* i = nullptr;                     // X: N complex values; its length L sets N = L/2
+    QZ_Buffer* delayed = nullptr;               // the signal 513 samples late
+    QZ_Buffer* s = nullptr;                     // the signal
+    QZ_Buffer* profile = nullptr;               // N/2 + 1 magnitudes
+    QZ_Buffer* gains = nullptr;                 // N complex values, real and even
+    QZ_Buffer* o1 = nullptr;                    // with the previous block's filter
+    QZ_Buffer* o2 = nullptr;                    // with this block's
+    QZ_Fourier_Transform* windowed = nullptr;   // S: the signal, sin^2 window
+    QZ_Fourier_Transform* late = nullptr;       // E: the delayed signal
+    QZ_Fourier_Transform* response = nullptr;   // gains to impulse response
+    QZ_Fourier_Transform* firstHalf = nullptr;  // HA
     QZ_Fourier_Transform* secondHalf = nullptr; // HB
     QZ_Effect_Deline* delay = nullptr;
     bool a = false; // learning
@@ -46,8 +48,8 @@ public:
 private:
     int32_t bins() const; // N, or 0 while the gate cannot run
     QZ_value output(QZ_Buffer*& field, bool& own, QZ_Buffer* other, const QZ_value& v);
-    bool made = false;  // every part exists
-    int32_t n = 0;      // N as the last "i" set it
-    bool own1 = false;  // o1 made here rather than given
+    bool made = false; // every part exists
+    int32_t n = 0;     // N as the last "i" set it
+    bool own1 = false; // o1 made here rather than given
     bool own2 = false;
 };

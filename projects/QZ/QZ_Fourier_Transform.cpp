@@ -100,7 +100,9 @@ const QZ_Fourier_Transform::Twiddles& QZ_Fourier_Transform::twiddles() {
     return table;
 }
 
-QZ_Fourier_Transform::QZ_Fourier_Transform() { twiddles(); }
+QZ_Fourier_Transform::QZ_Fourier_Transform() {
+    twiddles();
+}
 
 QZ_Fourier_Transform::~QZ_Fourier_Transform() {
     delete history;
@@ -117,8 +119,12 @@ int32_t QZ_Fourier_Transform::reversed(int32_t n, int32_t M) {
     return int32_t(v >> (31 - M));
 }
 
-void QZ_Fourier_Transform::forward_kernel(int32_t* x, int32_t M) { run_kernel<true>(x, M); }
-void QZ_Fourier_Transform::backward_kernel(int32_t* x, int32_t M) { run_kernel<false>(x, M); }
+void QZ_Fourier_Transform::forward_kernel(int32_t* x, int32_t M) {
+    run_kernel<true>(x, M);
+}
+void QZ_Fourier_Transform::backward_kernel(int32_t* x, int32_t M) {
+    run_kernel<false>(x, M);
+}
 
 void QZ_Fourier_Transform::forward(const int32_t* in, int32_t n) {
     const int32_t N = points();

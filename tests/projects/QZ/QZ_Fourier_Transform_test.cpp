@@ -11,7 +11,9 @@ using FT = QZ_Fourier_Transform;
 namespace {
 
 using cd = std::complex<double>;
-cd bin(FT* t, int32_t m) { return {double(t->work->data[2 * m]), double(t->work->data[2 * m + 1])}; }
+cd bin(FT* t, int32_t m) {
+    return {double(t->work->data[2 * m]), double(t->work->data[2 * m + 1])};
+}
 
 TEST(FourierTransform, TwiddleTableHoldsTruncatedCosineAndSine) {
     const FT::Twiddles& tw = FT::twiddles();
@@ -37,7 +39,7 @@ TEST(FourierTransform, OptionsKeepTheirValueOnWordsTheyDoNotKnow) {
     const struct {
         const char *set, *ask, *answer;
     } words[] = {
-        {"%o -d Backward", "%o -d", "forward"}, {"%o -d backward", "%o -d", "backward"},
+        {"%o -d Backward", "%o -d", "forward"},  {"%o -d backward", "%o -d", "backward"},
         {"%o -d forwards", "%o -d", "backward"}, {"%o -win SIN", "%o -win", "none"},
         {"%o -win sin", "%o -win", "sin"},       {"%o -win none", "%o -win", "none"},
     };
