@@ -22,6 +22,7 @@ wine_reg add "$key" /v description /d "VR Test Driver" /f || fail "no descriptio
 wine_reg add "$class\\InprocServer32" /ve /d "Z:${dll//\//\\}" /f || fail "cannot register the driver"
 
 "$run" --arch "$arch" "$demo" list </dev/null >"$work/list" 2>&1 || { cat "$work/list"; fail "list failed"; }
+sed -i 's/\r$//' "$work/list" # Windows line ends
 cat "$work/list"
 grep -q '^[0-9]*: VR Test Driver$' "$work/list" || fail "the driver is not listed"
 grep -q '^   mode 0: 48.0 kHz, 32 bit, stereo$' "$work/list" || fail "its first mode is missing"
@@ -29,6 +30,7 @@ grep -q '^   mode 0: 48.0 kHz, 32 bit, stereo$' "$work/list" || fail "its first 
 export FAKE_ASIO_REPORT="Z:${work//\//\\}\\report.txt"
 "$run" --arch "$arch" "$demo" run "VR Test Driver" 0 2 </dev/null >"$work/run" 2>&1 ||
     { cat "$work/run"; fail "run failed"; }
+sed -i 's/\r$//' "$work/run"
 cat "$work/run"
 grep -q '^VR Test Driver, 48.0 kHz, 32 bit, stereo: 2 inputs, 2 outputs$' "$work/run" ||
     fail "not opened as asked"
@@ -39,7 +41,7 @@ read -r blocks refused < <(sed -n 's/^blocks \([0-9]*\), copies refused \([0-9]*
 [ "${blocks:-0}" -ge 50 ] || fail "only ${blocks:-0} blocks"
 [ -f "$work/report.txt" ] || fail "the driver wrote no report"
 cat "$work/report.txt"
-read -r _ switches _ echoed <"$work/report.txt"
+read -r _ switches _ echoed < <(tr -d '\r' <"$work/report.txt")
 # Each block the demo saw left the driver's output equal to its input.
 [ "$switches" -ge "$blocks" ] && [ "$echoed" -eq "$blocks" ] ||
     fail "$echoed of $switches switches came back as they went in"
