@@ -76,5 +76,4 @@ struct Driver : public IUnknown {
     virtual Error QZ_ASIO_CALL outputReady() = 0;
 };
 
-
 } // namespace qz::asio

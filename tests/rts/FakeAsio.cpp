@@ -6,8 +6,6 @@
 //                      getBufferSize, setSampleRate, createBuffers, start, stop
 //   FAKE_ASIO_INPUTS   sample types of the inputs, comma-separated (18,18)
 //   FAKE_ASIO_OUTPUTS  likewise for the outputs (18,18)
-//   FAKE_ASIO_RATES    the rates it supports (44100,48000)
-//   FAKE_ASIO_SIZE     its preferred buffer size (480)
 //   FAKE_ASIO_SWITCHES buffer switches before it goes quiet (no limit)
 //   FAKE_ASIO_PLAIN    1: the plain buffer switch even where time information is taken
 //   FAKE_ASIO_REPORT   a file that gets "switches N echoed M" when the driver goes
@@ -27,7 +25,8 @@
 using namespace qz::asio;
 
 // {5A1F0C3E-8B2D-4C6E-9F10-2B3C4D5E6F70}
-const CLSID fake_clsid = {0x5A1F0C3E, 0x8B2D, 0x4C6E, {0x9F, 0x10, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F, 0x70}};
+const CLSID fake_clsid = {
+    0x5A1F0C3E, 0x8B2D, 0x4C6E, {0x9F, 0x10, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F, 0x70}};
 
 namespace {
 
@@ -40,7 +39,9 @@ std::string env(const char* name, const char* fallback = "") {
     DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
     return n && n < sizeof buf ? std::string(buf, n) : std::string(fallback);
 }
-bool failing(const char* call) { return env("FAKE_ASIO_FAIL") == call; }
+bool failing(const char* call) {
+    return env("FAKE_ASIO_FAIL") == call;
+}
 std::vector<int> numbers(const std::string& list) {
     std::vector<int> v;
     for (const char* p = list.c_str(); *p;) {
@@ -53,10 +54,14 @@ std::vector<int> numbers(const std::string& list) {
 
 int bytes_of(int type) {
     switch (type) {
-    case 16: return 2;
-    case 17: return 3;
-    case 20: return 8;
-    default: return 4;
+    case 16:
+        return 2;
+    case 17:
+        return 3;
+    case 20:
+        return 8;
+    default:
+        return 4;
     }
 }
 
@@ -69,16 +74,33 @@ void put(uint8_t* p, int type, double x) {
         std::memcpy(p, &f, 4);
         return;
     }
-    case 20: std::memcpy(p, &x, 8); return;
-    case 16: v = int64_t(x * 32767); break;
-    case 17: v = int64_t(x * 8388607); break;
-    case 24: v = int64_t(x * 32767); break;
-    case 25: v = int64_t(x * 131071); break;
-    case 26: v = int64_t(x * 524287); break;
-    case 27: v = int64_t(x * 8388607); break;
-    default: v = int64_t(x * 2147483647.0); break;
+    case 20:
+        std::memcpy(p, &x, 8);
+        return;
+    case 16:
+        v = int64_t(x * 32767);
+        break;
+    case 17:
+        v = int64_t(x * 8388607);
+        break;
+    case 24:
+        v = int64_t(x * 32767);
+        break;
+    case 25:
+        v = int64_t(x * 131071);
+        break;
+    case 26:
+        v = int64_t(x * 524287);
+        break;
+    case 27:
+        v = int64_t(x * 8388607);
+        break;
+    default:
+        v = int64_t(x * 2147483647.0);
+        break;
     }
-    for (int i = 0; i < bytes_of(type); ++i) p[i] = uint8_t(uint64_t(v) >> (8 * i));
+    for (int i = 0; i < bytes_of(type); ++i)
+        p[i] = uint8_t(uint64_t(v) >> (8 * i));
 }
 
 class Fake final : public Driver {
@@ -114,8 +136,6 @@ public:
     Bool QZ_ASIO_CALL init(void*) override {
         ins = numbers(env("FAKE_ASIO_INPUTS", "18,18"));
         outs = numbers(env("FAKE_ASIO_OUTPUTS", "18,18"));
-        rates = numbers(env("FAKE_ASIO_RATES", "44100,48000"));
-        size = numbers(env("FAKE_ASIO_SIZE", "480"))[0];
         return failing("init") ? 0 : 1;
     }
     void QZ_ASIO_CALL getDriverName(char* name) override { std::strcpy(name, "Fake"); }
@@ -137,10 +157,9 @@ public:
         *out = int32_t(outs.size());
         return failing("getChannels") ? fault : ok;
     }
-    Error QZ_ASIO_CALL getLatencies(int32_t* in, int32_t* out) override {
-        *in = *out = size;
-        return ok;
-    }
+    // clang-format off
+    Error QZ_ASIO_CALL getLatencies(int32_t* in, int32_t* out) override { *in = *out = size; return ok; }
+    // clang-format on
     Error QZ_ASIO_CALL getBufferSize(int32_t* least, int32_t* most, int32_t* preferred,
                                      int32_t* step) override {
         *least = 64;
@@ -154,21 +173,19 @@ public:
             if (x == r) return ok;
         return fault;
     }
-    Error QZ_ASIO_CALL getSampleRate(double* r) override {
-        *r = rate;
-        return ok;
-    }
+    // clang-format off
+    Error QZ_ASIO_CALL getSampleRate(double* r) override { *r = rate; return ok; }
+    // clang-format on
     Error QZ_ASIO_CALL setSampleRate(double r) override {
         if (failing("setSampleRate") || canSampleRate(r) != ok) return fault;
         rate = r;
         return ok;
     }
-    Error QZ_ASIO_CALL getClockSources(void*, int32_t* count) override {
-        *count = 0;
-        return ok;
-    }
+    // clang-format off
+    Error QZ_ASIO_CALL getClockSources(void*, int32_t* count) override { *count = 0; return ok; }
     Error QZ_ASIO_CALL setClockSource(int32_t) override { return fault; }
     Error QZ_ASIO_CALL getSamplePosition(void*, void*) override { return fault; }
+    // clang-format on
     Error QZ_ASIO_CALL getChannelInfo(ChannelInfo* info) override {
         const std::vector<int>& list = info->isInput ? ins : outs;
         if (info->channel < 0 || info->channel >= int32_t(list.size())) return fault;
@@ -208,8 +225,9 @@ public:
 
 private:
     std::atomic<ULONG> refs{1};
-    std::vector<int> ins, outs, rates;
-    int32_t size = 480;
+    std::vector<int> ins, outs;
+    const int32_t size = 480; // 10 ms at 48 kHz
+    const std::vector<int> rates = {44100, 48000};
     double rate = 48000;
     std::vector<BufferInfo> table;
     std::vector<int> types;
@@ -222,7 +240,8 @@ private:
     // back equal to the first input.
     void run() {
         const Callbacks* cb = host.load();
-        const bool useTime = env("FAKE_ASIO_PLAIN") != "1" && cb->message(1, 7, nullptr, nullptr) == 1 &&
+        const bool useTime = env("FAKE_ASIO_PLAIN") != "1" &&
+                             cb->message(1, 7, nullptr, nullptr) == 1 &&
                              cb->message(7, 0, nullptr, nullptr) == 1;
         const int limit = numbers(env("FAKE_ASIO_SWITCHES", "-1"))[0];
         const DWORD period = DWORD(std::lround(1000.0 * size / rate));
@@ -285,17 +304,30 @@ public:
 
 extern "C" {
 
-__declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID id, REFIID riid, void** out) {
+__declspec(dllexport) HRESULT STDAPICALLTYPE
+    DllGetClassObject(REFCLSID id, REFIID riid, void** out) {
     if (id != fake_clsid) return CLASS_E_CLASSNOTAVAILABLE;
     return factory.QueryInterface(riid, out);
 }
 
-__declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() { return objects ? S_FALSE : S_OK; }
+__declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    return objects ? S_FALSE : S_OK;
+}
 
 // What the tests read back: the host's callbacks and the switch counts.
-__declspec(dllexport) const Callbacks* fake_asio_callbacks() { return host.load(); }
-__declspec(dllexport) int fake_asio_switches() { return switches.load(); }
-__declspec(dllexport) int fake_asio_echoed() { return echoed.load(); }
-__declspec(dllexport) int fake_asio_timed() { return timed.load(); }
-__declspec(dllexport) void fake_asio_reset() { switches = echoed = timed = 0; }
+__declspec(dllexport) const Callbacks* fake_asio_callbacks() {
+    return host.load();
+}
+__declspec(dllexport) int fake_asio_switches() {
+    return switches.load();
+}
+__declspec(dllexport) int fake_asio_echoed() {
+    return echoed.load();
+}
+__declspec(dllexport) int fake_asio_timed() {
+    return timed.load();
+}
+__declspec(dllexport) void fake_asio_reset() {
+    switches = echoed = timed = 0;
+}
 }

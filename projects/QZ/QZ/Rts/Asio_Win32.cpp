@@ -21,7 +21,9 @@ void report(int line, const char* proc, const char* call) {
     QZ_error_func(source, line, proc, __DATE__, __TIME__, call);
 }
 
-Driver* loaded() { return drivers().loaded(); }
+Driver* loaded() {
+    return drivers().loaded();
+}
 
 // The driver calls; without a loaded driver each answers "not present" and
 // clears what it would have filled in.
@@ -47,9 +49,15 @@ Error set_sample_rate(double rate) {
 Error create_buffers(BufferInfo* infos, int32_t count, int32_t size, const Callbacks* cb) {
     return loaded() ? loaded()->createBuffers(infos, count, size, cb) : not_present;
 }
-Error start_driver() { return loaded() ? loaded()->start() : not_present; }
-Error stop_driver() { return loaded() ? loaded()->stop() : not_present; }
-Error dispose_buffers() { return loaded() ? loaded()->disposeBuffers() : not_present; }
+Error start_driver() {
+    return loaded() ? loaded()->start() : not_present;
+}
+Error stop_driver() {
+    return loaded() ? loaded()->stop() : not_present;
+}
+Error dispose_buffers() {
+    return loaded() ? loaded()->disposeBuffers() : not_present;
+}
 
 // A channel's name, always ended.
 void name_of(const ChannelInfo& info, char (&out)[33]) {
@@ -61,16 +69,26 @@ void name_of(const ChannelInfo& info, char (&out)[33]) {
 
 uint32_t QZ_Rts_Asio::formatOf(int32_t type) {
     switch (type) {
-    case 16: return 0x1002;    // 16-bit integer
-    case 17: return 0x1803;    // 24-bit packed
-    case 18: return 0x2004;    // 32-bit integer
-    case 19: return 0x1002004; // 32-bit float
-    case 20: return 0x1004008; // 64-bit float
-    case 24: return 0x101004;  // 16 bits right-aligned in 32
-    case 25: return 0xE1204;   // 18 bits
-    case 26: return 0xC1404;   // 20 bits
-    case 27: return 0x81804;   // 24 bits
-    default: return 0;
+    case 16:
+        return 0x1002; // 16-bit integer
+    case 17:
+        return 0x1803; // 24-bit packed
+    case 18:
+        return 0x2004; // 32-bit integer
+    case 19:
+        return 0x1002004; // 32-bit float
+    case 20:
+        return 0x1004008; // 64-bit float
+    case 24:
+        return 0x101004; // 16 bits right-aligned in 32
+    case 25:
+        return 0xE1204; // 18 bits
+    case 26:
+        return 0xC1404; // 20 bits
+    case 27:
+        return 0x81804; // 24 bits
+    default:
+        return 0;
     }
 }
 
@@ -238,12 +256,26 @@ int32_t QZ_Rts_Asio::message(int32_t selector, int32_t value, void*, double*) {
     switch (selector) {
     case 1: // is this selector supported?
         switch (value) {
-        case 2: case 3: case 5: case 6: case 7: case 8: case 10: return 1;
-        default: return 0;
+        case 2:
+        case 3:
+        case 5:
+        case 6:
+        case 7:
+        case 8:
+        case 10:
+            return 1;
+        default:
+            return 0;
         }
-    case 2: return 2; // engine version
-    case 3: case 5: case 6: case 7: return 1;
-    default: return 0;
+    case 2:
+        return 2; // engine version
+    case 3:
+    case 5:
+    case 6:
+    case 7:
+        return 1;
+    default:
+        return 0;
     }
 }
 

@@ -60,7 +60,8 @@ Sample read(const uint8_t* p, const Layout& l) {
         return {int32_t(x * full), x};
     }
     uint32_t u = 0;
-    for (int i = 0; i < l.size; ++i) u |= uint32_t(p[i]) << (8 * i);
+    for (int i = 0; i < l.size; ++i)
+        u |= uint32_t(p[i]) << (8 * i);
     // Right-aligned: the shift drops the container's spare high bits.
     const int32_t v = int32_t(u << (32 - l.bits));
     x = v / full;
@@ -78,12 +79,15 @@ void write(uint8_t* p, const Layout& l, const Sample& s) {
         return;
     }
     const uint32_t u = uint32_t(s.v >> (32 - l.bits));
-    for (int i = 0; i < l.size; ++i) p[i] = uint8_t(u >> (8 * i));
+    for (int i = 0; i < l.size; ++i)
+        p[i] = uint8_t(u >> (8 * i));
 }
 
 } // namespace
 
-bool qz::rts::copy_failed() { return copy_failure.load(); }
+bool qz::rts::copy_failed() {
+    return copy_failure.load();
+}
 
 QZ_Rts::Mode::Mode(int32_t r, int32_t b, int32_t l, int32_t c)
     : item(nullptr), rate(r), length(l), bits(b), channels(c) {
@@ -114,7 +118,9 @@ QZ_Rts::Chan::Chan(const char* n, uint32_t f, int32_t c, int32_t i)
     copy_text(name, n);
 }
 
-QZ_Rts::QZ_Rts(const char* n) : current(nullptr), running(false) { copy_text(name, n); }
+QZ_Rts::QZ_Rts(const char* n) : current(nullptr), running(false) {
+    copy_text(name, n);
+}
 
 QZ_Rts::~QZ_Rts() {
     clear(modes, true);
@@ -133,7 +139,9 @@ void QZ_Rts::clear(QZ_Chain& chain, bool areModes) {
     }
 }
 
-QZ_error QZ_Rts::init() { return QZ_OK; }
+QZ_error QZ_Rts::init() {
+    return QZ_OK;
+}
 
 QZ_error QZ_Rts::release() {
     clear(modes, true);
@@ -163,7 +171,9 @@ QZ_error QZ_Rts::stop() {
     return QZ_OK;
 }
 
-QZ_error QZ_Rts::idle() { return QZ_OK; }
+QZ_error QZ_Rts::idle() {
+    return QZ_OK;
+}
 
 QZ_error QZ_Rts::copyBuffer(Chan* dst, Chan* src) {
     if (copy_failure.load(std::memory_order_relaxed)) return nullptr;

@@ -80,7 +80,8 @@ public:
     // The n-th member of a chain of modes or channels, null past its end.
     template <class T> static T* nth(const QZ_Chain& c, int32_t n) {
         QZ_Chain_Item* i = c.first();
-        for (; !c.end(i) && n > 0; i = i->next) --n;
+        for (; !c.end(i) && n > 0; i = i->next)
+            --n;
         return n == 0 && !c.end(i) ? at<T>(i) : nullptr;
     }
 

@@ -8,14 +8,30 @@ QZ_Chain QZ_Rts_Win32::devices;
 
 namespace {
 
-DWORD wait_for(HANDLE h, DWORD ms) { return WaitForSingleObject(h, ms); }
-void sleep_for(DWORD ms) { Sleep(ms); }
+DWORD wait_for(HANDLE h, DWORD ms) {
+    return WaitForSingleObject(h, ms);
+}
+void sleep_for(DWORD ms) {
+    Sleep(ms);
+}
 
 const qz::wave::Calls system_table = {
-    &waveInOpen,  &waveInClose,  &waveInPrepareHeader,  &waveInUnprepareHeader,  &waveInAddBuffer,
-    &waveInStart, &waveInStop,   &waveInReset,          &waveOutOpen,            &waveOutClose,
-    &waveOutPrepareHeader,       &waveOutUnprepareHeader, &waveOutWrite,         &waveOutReset,
-    &wait_for,    &sleep_for,
+    &waveInOpen,
+    &waveInClose,
+    &waveInPrepareHeader,
+    &waveInUnprepareHeader,
+    &waveInAddBuffer,
+    &waveInStart,
+    &waveInStop,
+    &waveInReset,
+    &waveOutOpen,
+    &waveOutClose,
+    &waveOutPrepareHeader,
+    &waveOutUnprepareHeader,
+    &waveOutWrite,
+    &waveOutReset,
+    &wait_for,
+    &sleep_for,
 };
 qz::wave::Calls table = system_table;
 
@@ -51,8 +67,12 @@ const char* const output_names[] = {"Left front", "Right front", "Left back", "R
 
 } // namespace
 
-qz::wave::Calls& qz::wave::calls() { return table; }
-const qz::wave::Calls& qz::wave::system_calls() { return system_table; }
+qz::wave::Calls& qz::wave::calls() {
+    return table;
+}
+const qz::wave::Calls& qz::wave::system_calls() {
+    return system_table;
+}
 
 QZ_Rts_Win32::QZ_Rts_Win32()
     : QZ_Rts("Windows"), format(pcm(0, 0, 0)), in(nullptr), out(nullptr), backEndItem(this),
@@ -129,12 +149,14 @@ QZ_error QZ_Rts_Win32::init() {
 void QZ_Rts_Win32::closeDevices() {
     if (in) {
         table.inReset(in);
-        for (WAVEHDR& h : inHeaders) table.inUnprepare(in, &h, sizeof h);
+        for (WAVEHDR& h : inHeaders)
+            table.inUnprepare(in, &h, sizeof h);
         table.inClose(in);
     }
     if (out) {
         table.outReset(out);
-        for (WAVEHDR& h : outHeaders) table.outUnprepare(out, &h, sizeof h);
+        for (WAVEHDR& h : outHeaders)
+            table.outUnprepare(out, &h, sizeof h);
         table.outClose(out);
     }
     in = nullptr;
@@ -184,9 +206,9 @@ QZ_error QZ_Rts_Win32::mode(Mode* m) {
         at<Chan>(i)->count = m->length;
     }
     for (int32_t c = 0; c < m->channels && c < 4; ++c)
-        outputs.insert(&(new Chan(output_names[c], uint32_t(bytes * m->channels + m->bits * 256),
-                                  m->length))
-                            ->item);
+        outputs.insert(
+            &(new Chan(output_names[c], uint32_t(bytes * m->channels + m->bits * 256), m->length))
+                 ->item);
     for (int k = 0; k < buffers; ++k) {
         inHeaders[k].lpData = reinterpret_cast<LPSTR>(inBuffers[k]);
         inHeaders[k].dwBufferLength = DWORD(2 * g);

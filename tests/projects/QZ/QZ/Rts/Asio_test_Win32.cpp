@@ -17,7 +17,7 @@
 namespace {
 
 const char* const fake_clsid = "{5A1F0C3E-8B2D-4C6E-9F10-2B3C4D5E6F70}";
-const char* const lost_clsid = "{5A1F0C3E-8B2D-4C6E-9F10-2B3C4D5E6F71}"; // server file missing
+const char* const lost_clsid = "{5A1F0C3E-8B2D-4C6E-9F10-2B3C4D5E6F71}";    // server file missing
 const char* const unknown_clsid = "{5A1F0C3E-8B2D-4C6E-9F10-2B3C4D5E6F72}"; // not registered
 const char* const forty = "A driver whose name has forty characters";
 
@@ -104,16 +104,18 @@ protected:
     QZ_Rts_Asio* device(int32_t n) {
         EXPECT_EQ(QZ_Rts_Asio::classInit(&pass_through), QZ_OK);
         QZ_Chain_Item* i = QZ_Rts_Asio::devices.first();
-        for (; n > 0 && !QZ_Rts_Asio::devices.end(i); --n) i = i->next;
-        return streaming = QZ_Rts_Asio::devices.end(i) ? nullptr
-                                                       : static_cast<QZ_Rts_Asio*>(i->data);
+        for (; n > 0 && !QZ_Rts_Asio::devices.end(i); --n)
+            i = i->next;
+        return streaming =
+                   QZ_Rts_Asio::devices.end(i) ? nullptr : static_cast<QZ_Rts_Asio*>(i->data);
     }
     // Opens the first mode and waits for the driver's given number of switches.
     void stream(QZ_Rts_Asio* d, int n) {
         SetEnvironmentVariableA("FAKE_ASIO_SWITCHES", std::to_string(n).c_str());
         ASSERT_EQ(d->init(), QZ_OK);
         ASSERT_EQ(d->mode(QZ_Rts::nth<QZ_Rts::Mode>(d->modes, 0)), QZ_OK);
-        for (int t = 0; t < 500 && switches() < n; ++t) Sleep(10);
+        for (int t = 0; t < 500 && switches() < n; ++t)
+            Sleep(10);
         EXPECT_EQ(d->free(), QZ_OK);
         EXPECT_EQ(switches(), n);
     }
@@ -156,7 +158,8 @@ TEST_F(RtsAsio, StreamsThroughEitherBufferSwitch) {
 
 TEST_F(RtsAsio, KeepsSixteenChannelsOfKnownTypesWithoutGaps) {
     std::string inputs = "20";
-    for (int i = 1; i < 24; ++i) inputs += ",18";
+    for (int i = 1; i < 24; ++i)
+        inputs += ",18";
     SetEnvironmentVariableA("FAKE_ASIO_INPUTS", inputs.c_str());
     SetEnvironmentVariableA("FAKE_ASIO_OUTPUTS", "20,99,17,16,19,24,25,26,27");
     QZ_Rts_Asio* d = device(0);
@@ -168,8 +171,8 @@ TEST_F(RtsAsio, KeepsSixteenChannelsOfKnownTypesWithoutGaps) {
     EXPECT_EQ(echoed(), 4);
     // Opened again without init: every output channel is still there.
     ASSERT_EQ(d->mode(QZ_Rts::nth<QZ_Rts::Mode>(d->modes, 0)), QZ_OK);
-    const uint32_t formats[] = {0x1004008, 0x1803, 0x1002, 0x1002004, 0x101004, 0xE1204, 0xC1404,
-                                0x81804};
+    const uint32_t formats[] = {0x1004008, 0x1803,  0x1002,  0x1002004,
+                                0x101004,  0xE1204, 0xC1404, 0x81804};
     const int32_t index[] = {0, 2, 3, 4, 5, 6, 7, 8};
     ASSERT_EQ(d->outputs.count, 8);
     for (int c = 0; c < 8; ++c) {
@@ -243,7 +246,8 @@ TEST_F(RtsAsio, ReleaseUnloadsOnlyItsOwnDriver) {
     ASSERT_NE(qz::asio::drivers().loaded(), nullptr);
     SetEnvironmentVariableA("FAKE_ASIO_SWITCHES", "2");
     ASSERT_EQ(b->mode(QZ_Rts::nth<QZ_Rts::Mode>(b->modes, 0)), QZ_OK);
-    for (int t = 0; t < 500 && switches() < 2; ++t) Sleep(10);
+    for (int t = 0; t < 500 && switches() < 2; ++t)
+        Sleep(10);
     EXPECT_EQ(b->free(), QZ_OK);
     EXPECT_EQ(echoed(), 2);
 }

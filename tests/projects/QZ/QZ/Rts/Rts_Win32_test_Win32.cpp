@@ -51,7 +51,8 @@ TEST_F(RtsWave, ProbesAndStreamsThroughWinesWaveDevices) {
     std::vector<std::string> want;
     for (int bits : {32, 24, 16})
         for (int rate : {48000, 96000, 192000, 44100})
-            for (int ch : {4, 2}) want.push_back(QZ_Rts::Mode(rate, bits, 0, ch).description);
+            for (int ch : {4, 2})
+                want.push_back(QZ_Rts::Mode(rate, bits, 0, ch).description);
     std::vector<std::string> got;
     for (QZ_Chain_Item* i = dev->modes.first(); !dev->modes.end(i); i = i->next)
         got.push_back(QZ_Rts::at<QZ_Rts::Mode>(i)->description);
@@ -74,7 +75,8 @@ TEST_F(RtsWave, ProbesAndStreamsThroughWinesWaveDevices) {
         EXPECT_EQ(QZ_Rts::nth<QZ_Rts::Chan>(dev->outputs, 0)->count, r.rate / 100);
         EXPECT_EQ(dev->outputs.count, r.channels);
         EXPECT_STREQ(QZ_Rts::nth<QZ_Rts::Chan>(dev->outputs, r.channels - 1)->name, r.last);
-        for (int t = 0; t < 500 && blocks < 20; ++t) Sleep(10);
+        for (int t = 0; t < 500 && blocks < 20; ++t)
+            Sleep(10);
         EXPECT_EQ(dev->free(), QZ_OK);
         EXPECT_GE(blocks, 20) << m->description;
         EXPECT_EQ(copies.load(), blocks.load());
@@ -116,6 +118,7 @@ MMRESULT WINAPI out_open(LPHWAVEOUT h, UINT, LPCWAVEFORMATEX f, DWORD_PTR, DWORD
     *h = reinterpret_cast<HWAVEOUT>(2);
     return result("outOpen");
 }
+// clang-format off
 MMRESULT WINAPI in_close(HWAVEIN) { return result("inClose"); }
 MMRESULT WINAPI out_close(HWAVEOUT) { return result("outClose"); }
 MMRESULT WINAPI in_header(HWAVEIN, LPWAVEHDR, UINT) { return 0; }
@@ -124,6 +127,9 @@ MMRESULT WINAPI in_start(HWAVEIN) { return result("inStart"); }
 MMRESULT WINAPI in_stop(HWAVEIN) { return result("inStop"); }
 MMRESULT WINAPI in_reset(HWAVEIN) { return 0; }
 MMRESULT WINAPI out_header(HWAVEOUT, LPWAVEHDR, UINT) { return 0; }
+MMRESULT WINAPI out_reset(HWAVEOUT) { return result("outReset"); }
+void sleep(DWORD ms) { fake.sleeps.push_back(ms); }
+// clang-format on
 MMRESULT WINAPI out_write(HWAVEOUT, LPWAVEHDR h, UINT) {
     EXPECT_EQ(h->dwFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP), DWORD(WHDR_BEGINLOOP | WHDR_ENDLOOP));
     EXPECT_EQ(h->dwLoops, 1u);
@@ -132,27 +138,27 @@ MMRESULT WINAPI out_write(HWAVEOUT, LPWAVEHDR h, UINT) {
     fake.writes.back().push_back(int(h - dev->outHeaders));
     return 0;
 }
-MMRESULT WINAPI out_reset(HWAVEOUT) { return result("outReset"); }
 void input_done(int k) {
     auto f = reinterpret_cast<void(CALLBACK*)(HWAVEIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR)>(
         fake.callback);
     f(dev->in, 0x3C0, 0, DWORD_PTR(&dev->inHeaders[k]), 0);
 }
 DWORD wait(HANDLE closed, DWORD) {
-    for (int k = 0; k < fake.handedBack; ++k) input_done(k);
+    for (int k = 0; k < fake.handedBack; ++k)
+        input_done(k);
     fake.signalled = WaitForSingleObject(closed, 0) == WAIT_OBJECT_0;
     return fake.signalled ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
-void sleep(DWORD ms) { fake.sleeps.push_back(ms); }
 
 class RtsWaveFake : public RtsWave {
 protected:
     void SetUp() override {
         RtsWave::SetUp();
         fake = Fake{};
-        qz::wave::calls() = {&in_open,  &in_close,   &in_header, &in_header, &in_add,
-                             &in_start, &in_stop,    &in_reset,  &out_open,  &out_close,
-                             &out_header, &out_header, &out_write, &out_reset, &wait, &sleep};
+        qz::wave::calls() = {&in_open,   &in_close,  &in_header,  &in_header,
+                             &in_add,    &in_start,  &in_stop,    &in_reset,
+                             &out_open,  &out_close, &out_header, &out_header,
+                             &out_write, &out_reset, &wait,       &sleep};
     }
     void TearDown() override {
         fake.failing.clear();
@@ -203,7 +209,8 @@ TEST_F(RtsWaveFake, FreeReturnsTheCodeOfTheStepThatKeepsFailing) {
         fake.sleeps.clear();
         EXPECT_EQ(dev->free(), code) << call;
         EXPECT_EQ(fake.calls, 10) << call;
-        EXPECT_EQ(fake.sleeps, (std::vector<DWORD>{100, 500, 500, 500, 500, 500, 500, 500, 500, 500}))
+        EXPECT_EQ(fake.sleeps,
+                  (std::vector<DWORD>{100, 500, 500, 500, 500, 500, 500, 500, 500, 500}))
             << call;
         fake.failing.clear();
         EXPECT_EQ(dev->free(), QZ_OK) << call;
@@ -227,7 +234,8 @@ TEST_F(RtsWaveFake, InputBuffersDriveBlocksAndQueueOutputs) {
     }
     EXPECT_EQ(blocks, 7);
     const auto* out = static_cast<uint8_t*>(QZ_Rts::nth<QZ_Rts::Chan>(dev->outputs, 0)->data);
-    for (uint8_t* b : dev->outBuffers) EXPECT_FALSE(out >= b && out < b + 441 * 4);
+    for (uint8_t* b : dev->outBuffers)
+        EXPECT_FALSE(out >= b && out < b + 441 * 4);
     // Closing: returned buffers are counted, not queued; all eight signal free.
     fake.handedBack = 7;
     fake.writes.emplace_back();

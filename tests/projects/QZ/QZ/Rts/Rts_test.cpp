@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <string>
 
 namespace {
 
@@ -56,19 +54,19 @@ uint64_t bits_of(float f) {
 TEST(RtsCopyBuffer, ConvertsBetweenEveryContainerKind) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const Copy rows[] = {
-        {0x1002, 0x4000, 0x1002004, bits_of(0.5f)},          // half scale
-        {0x1002004, bits_of(1.5f), 0x1002, 0x7FFF},          // clipped
-        {0x1002004, bits_of(-1.5f), 0x1002, 0x8000},         // -2147483647 >> 16
-        {0x1002004, bits_of(nan), 0x1002, 0x8000},           // not a number is -1
-        {0x1002, 0x1234, 0x1803, 0x123400},                  // 16 to 24: times 256
-        {0x1803, 0x876543, 0x1002, 0x8765},                  // 24 packed, negative
-        {0x2004, 0x12345678, 0x1002, 0x1234},                // 32 to 16: the high half
-        {0x81804, 0xFF800000, 0x1002, 0x8000},               // 24 right-aligned in 32
-        {0x1002, 0x8000, 0x81804, 0xFF800000},               // and back, sign-extended
-        {0xE1204, 0x0001FFFF, 0x101004, 0x00007FFF},         // 18 to 16 in 32
-        {0x0801, 0x40, 0x1002, 0x4000},                      // one byte
-        {0x2004, 0x80000000, 0x1002004, bits_of(-1.0f)},     // most negative clamps
-        {0x1002004, bits_of(0.25f), 0x1004008, bits_of(0.25)}, // doubles are read and
+        {0x1002, 0x4000, 0x1002004, bits_of(0.5f)},              // half scale
+        {0x1002004, bits_of(1.5f), 0x1002, 0x7FFF},              // clipped
+        {0x1002004, bits_of(-1.5f), 0x1002, 0x8000},             // -2147483647 >> 16
+        {0x1002004, bits_of(nan), 0x1002, 0x8000},               // not a number is -1
+        {0x1002, 0x1234, 0x1803, 0x123400},                      // 16 to 24: times 256
+        {0x1803, 0x876543, 0x1002, 0x8765},                      // 24 packed, negative
+        {0x2004, 0x12345678, 0x1002, 0x1234},                    // 32 to 16: the high half
+        {0x81804, 0xFF800000, 0x1002, 0x8000},                   // 24 right-aligned in 32
+        {0x1002, 0x8000, 0x81804, 0xFF800000},                   // and back, sign-extended
+        {0xE1204, 0x0001FFFF, 0x101004, 0x00007FFF},             // 18 to 16 in 32
+        {0x0801, 0x40, 0x1002, 0x4000},                          // one byte
+        {0x2004, 0x80000000, 0x1002004, bits_of(-1.0f)},         // most negative clamps
+        {0x1002004, bits_of(0.25f), 0x1004008, bits_of(0.25)},   // doubles are read and
         {0x1004008, bits_of(-0.75), 0x1002004, bits_of(-0.75f)}, // written as doubles
         {0x1004008, bits_of(2.0), 0x2004, 0x7FFFFFFF},
         {0x1004008, bits_of(0.5), 0x1002, 0x3FFF},
@@ -95,6 +93,8 @@ TEST(RtsCopyBuffer, WalksEachSideByItsOwnStride) {
     EXPECT_EQ(0, std::memcmp(mono, want, 12));
 }
 
+// Container sizes other than 1 to 4 bytes (8 for floats) are not read or
+// written; that is no count mismatch, so later copies still work.
 TEST(RtsCopyBuffer, RefusesLayoutsItCannotRead) {
     int32_t a = 7, b = 0;
     for (uint32_t bad : {0x0u, 0x1204u, 0x2804u, 0x1003008u, 0x1001004u}) {
@@ -105,11 +105,8 @@ TEST(RtsCopyBuffer, RefusesLayoutsItCannotRead) {
         EXPECT_EQ(QZ_Rts::copyBuffer(&src, &dst), nullptr) << std::hex << bad;
     }
     QZ_Rts::Chan src("in", 0x2004, 1), dst("out", 0x2004, 1);
-    dst.data = &b;
-    EXPECT_EQ(QZ_Rts::copyBuffer(&dst, &src), nullptr); // no samples
-    EXPECT_EQ(b, 0);
-    // None of these is a count mismatch: copies still work.
     src.data = &a;
+    dst.data = &b;
     EXPECT_EQ(QZ_Rts::copyBuffer(&dst, &src), QZ_OK);
     EXPECT_EQ(b, 7);
     EXPECT_FALSE(qz::rts::copy_failed());
@@ -132,22 +129,6 @@ TEST(RtsCopyBufferDeathTest, MismatchedCountsStopEveryLaterCopy) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(mismatch_then_copy(), ::testing::ExitedWithCode(3), "");
     EXPECT_FALSE(qz::rts::copy_failed());
-}
-
-TEST(Rts, FreeDropsOutputsAndReleaseDropsEverything) {
-    QZ_Rts dev("A device name longer than sixty-three characters is cut at sixty-three.");
-    EXPECT_EQ(std::strlen(dev.name), 63u);
-    dev.modes.insert(&(new QZ_Rts::Mode(48000, 16, 480, 2))->item);
-    dev.inputs.insert(&(new QZ_Rts::Chan("Left", 0x1004, 480))->item);
-    EXPECT_EQ(dev.mode(QZ_Rts::nth<QZ_Rts::Mode>(dev.modes, 0)), QZ_OK);
-    dev.outputs.insert(&(new QZ_Rts::Chan("Left front", 0x1004, 480))->item);
-    EXPECT_EQ(dev.free(), QZ_OK);
-    EXPECT_EQ(dev.current, nullptr);
-    EXPECT_EQ(dev.outputs.count, 0);
-    EXPECT_EQ(dev.modes.count, 1);
-    EXPECT_EQ(dev.release(), QZ_OK);
-    EXPECT_EQ(dev.modes.count + dev.inputs.count, 0);
-    EXPECT_EQ(QZ_Rts::nth<QZ_Rts::Mode>(dev.modes, 0), nullptr);
 }
 
 } // namespace
