@@ -6,7 +6,7 @@
 //                      getBufferSize, setSampleRate, createBuffers, start, stop
 //   FAKE_ASIO_INPUTS   sample types of the inputs, comma-separated (18,18)
 //   FAKE_ASIO_OUTPUTS  likewise for the outputs (18,18)
-//   FAKE_ASIO_SWITCHES buffer switches before it goes quiet (no limit)
+//   FAKE_ASIO_SWITCHES switches counted (since fake_asio_reset) before it goes quiet
 //   FAKE_ASIO_PLAIN    1: the plain buffer switch even where time information is taken
 //   FAKE_ASIO_REPORT   a file that gets "switches N echoed M" when the driver goes
 #include "iasiothiscallresolver/QZ_AsioDriver.h"
@@ -251,7 +251,7 @@ private:
             if (!table[i].isInput && firstOut < 0) firstOut = int(i);
         }
         for (int32_t half = 0, s = 0; running; half ^= 1, ++s) {
-            if (limit >= 0 && s >= limit) {
+            if (limit >= 0 && switches >= limit) {
                 Sleep(1);
                 continue;
             }

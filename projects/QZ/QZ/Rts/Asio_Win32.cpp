@@ -124,6 +124,7 @@ void QZ_Rts_Asio::classExit() {
 }
 
 QZ_error QZ_Rts_Asio::init() {
+    if (current || buffersMade) return QZ_ERROR_AUDIO; // open: free first
     QZ_Rts::release(); // probing again lists each mode and channel once
     // A driver that cannot be loaded is reported as its initialisation; the
     // driver loaded before (another device's) is not ours to initialise.

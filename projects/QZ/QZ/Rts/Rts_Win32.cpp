@@ -124,6 +124,7 @@ void QZ_Rts_Win32::classExit() {
 }
 
 QZ_error QZ_Rts_Win32::init() {
+    if (current || in || out) return QZ_ERROR_AUDIO; // open: free first
     QZ_Rts::release(); // probing again lists each mode once
     for (int32_t bits : {32, 24, 16}) {
         for (int32_t rate : {48000, 96000, 192000, 44100}) {

@@ -174,6 +174,7 @@ TEST_F(RtsAsio, KeepsSixteenChannelsOfKnownTypesWithoutGaps) {
     const uint32_t formats[] = {0x1004008, 0x1803,  0x1002,  0x1002004,
                                 0x101004,  0xE1204, 0xC1404, 0x81804};
     const int32_t index[] = {0, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(d->init(), QZ_ERROR_AUDIO); // not while open
     ASSERT_EQ(d->outputs.count, 8);
     for (int c = 0; c < 8; ++c) {
         const QZ_Rts::Chan* out = QZ_Rts::nth<QZ_Rts::Chan>(d->outputs, c);

@@ -75,6 +75,7 @@ TEST_F(RtsWave, ProbesAndStreamsThroughWinesWaveDevices) {
         EXPECT_EQ(QZ_Rts::nth<QZ_Rts::Chan>(dev->outputs, 0)->count, r.rate / 100);
         EXPECT_EQ(dev->outputs.count, r.channels);
         EXPECT_STREQ(QZ_Rts::nth<QZ_Rts::Chan>(dev->outputs, r.channels - 1)->name, r.last);
+        EXPECT_EQ(dev->init(), QZ_ERROR_AUDIO) << "init while open";
         for (int t = 0; t < 500 && blocks < 20; ++t)
             Sleep(10);
         EXPECT_EQ(dev->free(), QZ_OK);
