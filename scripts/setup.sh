@@ -10,6 +10,7 @@ pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev llvm
       g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
       g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
       wine wine32:i386 wine64 fonts-wine xvfb x11-utils
+      libasound2 libasound2:i386
       googletest libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev pkg-config
       libcairo2-dev libfreetype-dev fonts-dejavu-core gnuplot-nox
       libxcb1-dev libxcb-xtest0-dev ardour libfftw3-dev)
