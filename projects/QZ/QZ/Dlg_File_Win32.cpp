@@ -6,6 +6,22 @@
 static_assert(sizeof(OPENFILENAMEA) == 88);
 #endif
 
+namespace {
+
+using Dialog = BOOL(WINAPI*)(LPOPENFILENAMEA);
+
+// comdlg32 (with shell32, comctl32 and ole32 behind it) is loaded when a
+// dialog is first shown, not when the program starts: their start-up code then
+// runs before the program's own, and under wine it left a program that puts
+// itself on a desktop of its own unable to make any window.
+Dialog dialog(const char* name) {
+    static const HMODULE library = LoadLibraryA("comdlg32.dll");
+    if (!library) return nullptr;
+    return reinterpret_cast<Dialog>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+} // namespace
+
 QZ_Dlg_File_Win32::QZ_Dlg_File_Win32(QZ_Win* o, char* f) : QZ_Dlg_File_Base(o, f), record{} {
     record.lStructSize = sizeof record; // 88 on the 32-bit build
     record.hInstance = GetModuleHandleA(nullptr);
@@ -23,17 +39,18 @@ HWND QZ_Dlg_File_Win32::owner_window() const {
     return w ? w->parent : nullptr;
 }
 
-char* QZ_Dlg_File_Win32::show(DWORD flags, BOOL(WINAPI* dialog)(LPOPENFILENAMEA)) {
+char* QZ_Dlg_File_Win32::show(DWORD flags, const char* name) {
     // Read at each call: the owner may have been attached or moved since.
     record.hwndOwner = owner_window();
     record.Flags = flags;
-    return dialog(&record) ? path : nullptr;
+    const Dialog d = dialog(name);
+    return d && d(&record) ? path : nullptr;
 }
 
 char* QZ_Dlg_File_Win32::open() {
-    return show(OPEN_FLAGS, &GetOpenFileNameA);
+    return show(OPEN_FLAGS, "GetOpenFileNameA");
 }
 
 char* QZ_Dlg_File_Win32::save() {
-    return show(SAVE_FLAGS, &GetSaveFileNameA);
+    return show(SAVE_FLAGS, "GetSaveFileNameA");
 }

@@ -27,5 +27,6 @@ public:
     HWND owner_window() const;
 
 private:
-    char* show(DWORD flags, BOOL(WINAPI* dialog)(LPOPENFILENAMEA));
+    // Shows comdlg32's dialog of that name.
+    char* show(DWORD flags, const char* name);
 };
