@@ -23,10 +23,11 @@ namespace {
 
 using namespace qz::test;
 
-constexpr DWORD WAIT_MS = 5000;
+// Wine takes two to three seconds to show each dialog.
+constexpr DWORD WAIT_MS = 10000;
 
-// At the dialog: its file name box is emptied of its selection and the keys
-// typed; at a message box over it: the keys only. '\n' is Enter, '\x1b' Escape.
+// Keys for the dialog, whose file name is selected first so that typing
+// replaces it, or for a question over it (box). '\n' is Enter, '\x1b' Escape.
 struct Step {
     bool box;
     const char* keys;
