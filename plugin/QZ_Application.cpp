@@ -277,7 +277,7 @@ void QZ_Application::run(float** inputs, float** outputs, int32_t frames) {
                 std::memset(s, 0, size_t(n) * sizeof *s);
             }
             QZ_Soundpipe::m_bl(chain, QZ_value::integer(n));
-            chain->process();
+            if (!fused || !fusedPass()) chain->process();
             if (out0 && out1) {
                 float* y0 = out0 + at;
                 float* y1 = out1 + at;

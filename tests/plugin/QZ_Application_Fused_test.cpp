@@ -1,0 +1,184 @@
+// The fused loop against the chain's own block-by-block pass: two plug-ins
+// fed alike, one of them held to the chain's pass, must agree bit for bit in
+// their output and in every block's state, whatever the host does between
+// blocks.
+#include "QZ_Effect_Ampdet.h"
+#include "QZ_Effect_Deline.h"
+#include "QZ_Effect_Dist.h"
+#include "QZ_Effect_Hipass.h"
+#include "QZ_Interpret.h"
+#include "QZ_PluginHost.h"
+#include "QZ_TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+using qz::test::Host;
+using A = QZ_Application;
+
+namespace {
+
+::testing::AssertionResult same_state(A& f, A& r) {
+    auto fail = [](const char* what, int i) {
+        return ::testing::AssertionFailure() << what << " " << i << " differs";
+    };
+    for (int i = 0; i < A::BUFFERS; ++i) {
+        QZ_Buffer *a = f.buffers[i], *b = r.buffers[i];
+        if (a->allocated != b->allocated || a->fade != b->fade)
+            return fail("buffer", i);
+        // the contents; the cross-fade's snapshot half is written before any read
+        for (int32_t j = 0; j < a->allocated; ++j)
+            if (a->data[j] != b->data[j])
+                return fail("buffer", i) << " at " << j << ": " << a->data[j] << " vs " << b->data[j];
+    }
+    for (int i = 0; i < A::BLOCKS; ++i) {
+        QZ_Effect *a = f.blocks[i], *b = r.blocks[i];
+        if (a->on != b->on || a->wasOn != b->wasOn || a->passOn != b->passOn ||
+            a->prepared != b->prepared || a->transition != b->transition)
+            return fail("switch of block", i);
+    }
+    if (static_cast<QZ_Effect_Hipass*>(f.blocks[A::HIPASS])->y !=
+        static_cast<QZ_Effect_Hipass*>(r.blocks[A::HIPASS])->y)
+        return fail("high-pass memory", 0);
+    for (int i : {A::IN_METER, A::DETECTOR, A::SMOOTHER, A::OUT_METER})
+        if (static_cast<QZ_Effect_Ampdet*>(f.blocks[i])->envelope !=
+            static_cast<QZ_Effect_Ampdet*>(r.blocks[i])->envelope)
+            return fail("envelope of block", i);
+    if (static_cast<QZ_Effect_Dist*>(f.blocks[A::LIMITER])->bias !=
+        static_cast<QZ_Effect_Dist*>(r.blocks[A::LIMITER])->bias)
+        return fail("limiter bias", 0);
+    auto *df = static_cast<QZ_Effect_Deline*>(f.blocks[A::DELAY]),
+         *dr = static_cast<QZ_Effect_Deline*>(r.blocks[A::DELAY]);
+    if (df->position != dr->position ||
+        std::memcmp(df->memory, dr->memory, QZ_Effect_Deline::MEMORY * sizeof(int32_t)) != 0)
+        return fail("delay line", 0);
+    return ::testing::AssertionSuccess();
+}
+
+// Two plug-ins driven alike; `ref` never takes the fused loop.
+struct Pair {
+    Host fused, ref;
+    Pair() { ref.app().fused = false; }
+    void set(int32_t index, float x) {
+        fused.set(index, x);
+        ref.set(index, x);
+    }
+    void rate(float hz) {
+        fused.dispatch(effSetSampleRate, 0, 0, nullptr, hz);
+        ref.dispatch(effSetSampleRate, 0, 0, nullptr, hz);
+    }
+    void command(const char* text, int block) {
+        QZ_command(qz::test::cmd(text), fused.app().blocks[block]);
+        QZ_command(qz::test::cmd(text), ref.app().blocks[block]);
+    }
+    // Both outputs of both, bit for bit, then the state.
+    ::testing::AssertionResult process(const std::vector<float>& in) {
+        std::vector<float> f0, f1, r0, r1;
+        fused.process(in, f0, f1);
+        ref.process(in, r0, r1);
+        size_t bytes = in.size() * sizeof(float);
+        if (std::memcmp(f0.data(), r0.data(), bytes) != 0 ||
+            std::memcmp(f1.data(), r1.data(), bytes) != 0)
+            return ::testing::AssertionFailure() << "outputs differ";
+        return same_state(fused.app(), ref.app());
+    }
+};
+
+// Noise, tones, silence and overloads, at levels from -80 dB to beyond full scale.
+std::vector<float> signal(std::mt19937& g, size_t n) {
+    std::vector<float> v(n);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    const float level = std::pow(10.0f, -4.0f * float(g() % 1000) / 1000.0f) * 1.5f;
+    const int kind = int(g() % 5);
+    const double w = 0.001 + 0.2 * double(g() % 1000) / 1000.0;
+    for (size_t i = 0; i < n; ++i) {
+        switch (kind) {
+        case 0: v[i] = level * u(g); break;
+        case 1: v[i] = level * float(std::sin(w * double(i))); break;
+        case 2: v[i] = 0.0f; break;
+        case 3: v[i] = (i / 37) % 2 ? 2.0f : -2.0f; break;
+        default: v[i] = g() % 64 == 0 ? std::numeric_limits<float>::quiet_NaN() : level * u(g);
+        }
+    }
+    return v;
+}
+
+int32_t passes(size_t frames) { return int32_t((frames + A::CHAIN_BLOCK - 1) / A::CHAIN_BLOCK); }
+
+TEST(FusedPass, MatchesTheChainBitForBitUnderRandomAutomation) {
+    Pair p;
+    std::mt19937 g(20261208);
+    const float rates[] = {44100.0f, 48000.0f, 22050.0f, 96000.0f, 8000.0f, 192000.0f, 44100.7f};
+    p.rate(44100.0f);
+    int32_t total = 0;
+    size_t frames = 0;
+    while (frames < 44100u * 30) {
+        switch (g() % 24) {
+        case 0: p.set(0, g() % 3 ? 1.0f : 0.3f); break; // State, mostly on
+        case 1: p.rate(rates[g() % 7]); break;
+        case 2: case 3: case 4: case 5: case 6: case 7:
+            p.set(1 + int32_t(g() % 3), float(g() % 1001) / 1000.0f);
+            break;
+        default: break;
+        }
+        // Mostly host-sized blocks, some tiny, some spanning several passes.
+        size_t n = g() % 4 == 0 ? 1 + g() % 16 : g() % 4 == 0 ? 1 + g() % 4096 : 64 << (g() % 4);
+        ASSERT_TRUE(p.process(signal(g, n))) << "after " << frames << " frames";
+        frames += n;
+        total += passes(n);
+    }
+    // Both ways were taken: the loop most of the time, the chain around switches.
+    EXPECT_GT(p.fused.app().fusedPasses, uint64_t(total) / 2);
+    EXPECT_LT(p.fused.app().fusedPasses, uint64_t(total));
+    EXPECT_EQ(p.ref.app().fusedPasses, 0u);
+}
+
+// Settings of the chain the loop covers and settings it leaves to the chain's pass.
+struct Setting {
+    const char* name;
+    int block;
+    const char* command; // null: none
+    float rate;          // 0: no rate given yet
+    bool covered;
+};
+
+const Setting settings[] = {
+    {"as created", A::COPY, nullptr, 44100, true},
+    {"no clock yet", A::COPY, nullptr, 0, false},
+    {"delay feeds back", A::DELAY, "%o -gf .5", 44100, true},
+    {"delay of one sample", A::DELAY, "%o -dt 0", 48000, true},
+    {"asymmetric limiter", A::LIMITER, "%o -l 1", 44100, true},
+    {"copy with strides", A::COPY, "%o -is 3", 44100, true},
+    {"high-pass mode", A::HIPASS, "%o -mode sub", 44100, true},
+    {"limiter bias moves", A::LIMITER, "%o -k .001", 44100, false},
+    {"detector adds", A::IN_METER, "%o -mode add", 44100, false},
+    {"output meter subtracts", A::OUT_METER, "%o -mode sub", 44100, false},
+    {"factor divides", A::LEVEL_FACTOR, "%o -oper div", 44100, true},
+    {"divider adds", A::DIVIDER, "%o -mode add", 44100, true},
+    {"copy adds", A::COPY, "%o -mode add", 44100, false},
+    {"second delay tap", A::DELAY, "%o -d % -dt 3 -da .5", 44100, true},
+    {"delay group without output", A::DELAY, "%o -go 0", 44100, true},
+    {"delay line without input", A::DELAY, "%o -i 0", 44100, false},
+};
+
+TEST(FusedPass, CoversTheChainAsBuiltAndLeavesTheRestToTheChain) {
+    for (const Setting& s : settings) {
+        SCOPED_TRACE(s.name);
+        Pair p;
+        if (s.rate > 0) p.rate(s.rate);
+        std::mt19937 g(7);
+        ASSERT_TRUE(p.process(signal(g, 1500)));
+        if (s.command) p.command(s.command, s.block);
+        const uint64_t before = p.fused.app().fusedPasses;
+        for (int i = 0; i < 6; ++i)
+            ASSERT_TRUE(p.process(signal(g, 700))) << "block " << i;
+        EXPECT_EQ(p.fused.app().fusedPasses - before, s.covered ? 12u : 0u); // 2 passes a block
+    }
+}
+
+} // namespace
