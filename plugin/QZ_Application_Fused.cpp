@@ -24,7 +24,6 @@
 
 namespace {
 
-using A = QZ_Application;
 
 // The per-sample steps below are the blocks' kernels, operation for
 // operation: the same helpers in the same order give the same bits.
@@ -64,6 +63,51 @@ using A = QZ_Application;
     return int32_t(uint32_t(qz::add(c, q)) << 2);
 }
 
+
+// The chain's recursions with their coefficients and state for one pass.
+struct Recursions {
+    uint32_t k;                              // high-pass
+    int64_t a1, r1, a2, r2, a3, r3, a4, r4;  // detectors: attack and release
+    int32_t B, T, lo, Lpos, Lneg;            // limiter, its bias held
+    int32_t y, e1, e2, e3, e4;               // high-pass memory, envelopes
+
+    // The front (high-pass, input meter, detector, limiter, smoother) over n
+    // samples of `in`, beside the output meter over m samples of `out`. A
+    // function of its own, so that the state stays in registers.
+    [[gnu::noinline]] void stretch(const int32_t* in, int32_t* ai, int32_t* a, int32_t* t,
+                                   int32_t n, const int32_t* out, int32_t* ao, int32_t m) {
+        uint32_t k_ = k;
+        int32_t y_ = y, e1_ = e1, e2_ = e2, e3_ = e3, e4_ = e4;
+        // the high-pass feeds both detectors, the detector the limiter and
+        // the limiter the smoother
+        auto front = [&](int32_t j) __attribute__((always_inline)) {
+            const int32_t x = in[j];
+            y_ = qz::onepole_step(x, y_, k_);
+            const int32_t r = int32_t(qz::magnitude(qz::sub(x, y_)));
+            e1_ = follow(r, e1_, a1, r1);
+            ai[j] = e1_;
+            e2_ = follow(r, e2_, a2, r2);
+            a[j] = e2_;
+            e3_ = follow(int32_t(qz::magnitude(limit(e2_, B, T, lo, Lpos, Lneg))), e3_, a3, r3);
+            t[j] = e3_;
+        };
+        auto meter = [&](int32_t j) __attribute__((always_inline)) {
+            e4_ = follow(int32_t(qz::magnitude(out[j])), e4_, a4, r4);
+            ao[j] = e4_;
+        };
+        const int32_t both = std::min(n, m);
+        int32_t j = 0;
+        for (; j < both; ++j) {
+            front(j);
+            meter(j);
+        }
+        for (int32_t i = j; i < n; ++i)
+            front(i);
+        for (int32_t i = j; i < m; ++i)
+            meter(i);
+        y = y_, e1 = e1_, e2 = e2_, e3 = e3_, e4 = e4_;
+    }
+};
 
 template <class C> C* as(QZ_Effect* e) {
     return e && e->descriptor == C::cls ? static_cast<C*>(e) : nullptr;
@@ -147,43 +191,25 @@ bool QZ_Application::fusedPass() {
         QZ_Effect_Dist::params(limiter->threshold, limiter->half, limiter->l, rate);
     const int32_t B = limiter->bias;
     const int32_t lo = std::max(p.loA, std::min(B, p.loT));
-    const int32_t T = p.T, Lpos = p.Lpos, Lneg = p.Lneg;
-    const uint32_t k = hp->k;
-    const int64_t a1 = inMeter->attack, r1 = inMeter->release;
-    const int64_t a2 = detector->attack, r2 = detector->release;
-    const int64_t a3 = smoother->attack, r3 = smoother->release;
-    const int64_t a4 = outMeter->attack, r4 = outMeter->release;
+    Recursions r;
+    r.k = hp->k;
+    r.a1 = inMeter->attack, r.r1 = inMeter->release;
+    r.a2 = detector->attack, r.r2 = detector->release;
+    r.a3 = smoother->attack, r.r3 = smoother->release;
+    r.a4 = outMeter->attack, r.r4 = outMeter->release;
+    r.B = B, r.T = p.T, r.lo = lo, r.Lpos = p.Lpos, r.Lneg = p.Lneg;
+    r.y = hp->y;
+    r.e1 = inMeter->envelope, r.e2 = detector->envelope, r.e3 = smoother->envelope;
+    r.e4 = outMeter->envelope;
     const int32_t K = factor->K;
     const auto koef = QZ_Effect_Koef::kernels[size_t(kf)];
     const auto divide = QZ_Effect_Oper::kernels[size_t(kd)];
     const auto multiply = QZ_Effect_Oper::kernels[size_t(km)];
     const auto walk = QZ_Effect_Deline::kernels[size_t(dm)];
     const bool direct = !delay->feedback;
-    int32_t y = hp->y;
-    int32_t e1 = inMeter->envelope, e2 = detector->envelope, e3 = smoother->envelope,
-            e4 = outMeter->envelope;
     uint16_t at = delay->position;
 
     int32_t *si = bi->data, *st = bt->data, *sa = ba->data, *sai = bai->data, *sao = bao->data;
-    // The recursions up to the smoother, sample by sample: the high-pass feeds
-    // both detectors, the detector the limiter and the limiter the smoother.
-    auto front = [&](int32_t j) __attribute__((always_inline)) {
-        const int32_t x = si[j];
-        y = qz::onepole_step(x, y, k);
-        const int32_t r = int32_t(qz::magnitude(qz::sub(x, y)));
-        e1 = follow(r, e1, a1, r1);
-        sai[j] = e1;
-        e2 = follow(r, e2, a2, r2);
-        sa[j] = e2;
-        const int32_t l = limit(e2, B, T, lo, Lpos, Lneg);
-        e3 = follow(int32_t(qz::magnitude(l)), e3, a3, r3);
-        st[j] = e3;
-    };
-    // The output meter, a stretch behind.
-    auto meter = [&](int32_t j) __attribute__((always_inline)) {
-        e4 = follow(int32_t(qz::magnitude(si[j])), e4, a4, r4);
-        sao[j] = e4;
-    };
     // Stretches short enough to stay in the first-level cache, long enough
     // that the kernels' calls do not count: the recursions of one stretch run
     // beside the output meter of the one before, and between them the
@@ -191,17 +217,8 @@ bool QZ_Application::fusedPass() {
     constexpr int32_t S = 64;
     for (int32_t c = 0; c < n; c += S) {
         const int32_t len = std::min(S, n - c);
-        if (c == 0) {
-            for (int32_t j = 0; j < len; ++j)
-                front(j);
-        } else {
-            for (int32_t j = 0; j < len; ++j) {
-                front(c + j);
-                meter(c - S + j);
-            }
-            for (int32_t j = len; j < S; ++j)
-                meter(c - S + j);
-        }
+        const int32_t behind = c == 0 ? 0 : S;
+        r.stretch(si + c, sai + c, sa + c, st + c, len, si + c - behind, sao + c - behind, behind);
         koef(st + c, st + c, len, K);
         divide(st + c, sa + c, sa + c, len);
         for (int32_t s = 0; s < delay->slots; ++s)
@@ -210,14 +227,14 @@ bool QZ_Application::fusedPass() {
                   delay->shortest, direct);
         multiply(st + c, sa + c, si + c, len);
     }
-    for (int32_t j = (n - 1) / S * S; j < n; ++j)
-        meter(j);
+    const int32_t last = (n - 1) / S * S;
+    r.stretch(nullptr, nullptr, nullptr, nullptr, 0, si + last, sao + last, n - last);
 
-    hp->y = y;
-    inMeter->envelope = e1;
-    detector->envelope = e2;
-    smoother->envelope = e3;
-    outMeter->envelope = e4;
+    hp->y = r.y;
+    inMeter->envelope = r.e1;
+    detector->envelope = r.e2;
+    smoother->envelope = r.e3;
+    outMeter->envelope = r.e4;
     delay->position = at;
     for (int32_t s = 0; s < delay->slots; ++s)
         delay->outSamples[s] = delay->outBuffers[s] ? st : nullptr; // as its pass leaves them
