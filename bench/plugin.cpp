@@ -9,7 +9,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -146,39 +145,46 @@ double thread_seconds() {
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
-// 60 s of audio in calls of random sizes (1 to 4096 frames): the worst call
-// against its real-time budget (frames / 44100 s), by the thread's CPU time
-// (what the code costs; the machine's other load left out) and by the clock.
+// 60 s of audio in calls of random sizes (1 to 4096 frames, spread evenly over
+// their magnitudes): the worst call against its real-time budget (frames /
+// 44100 s) by the thread's CPU time. On a shared virtual machine any call may
+// lose tens of microseconds to the host, which the guest counts as the
+// thread's; so the same calls run on five fresh plug-ins, each call counts
+// with its least time, and the worst of those is what the code costs
+// (worst_of_budget). The worst of all five runs as measured is beside it.
 void WorstCall(benchmark::State& state) {
-    Plugin p(false);
-    p.fused(state.range(0) != 0);
     const std::vector<float>& in = tone();
-    double worstCpu = 0, worstWall = 0, worstCpuSeconds = 0;
-    int64_t calls = 0;
+    std::vector<int32_t> sizes;
+    std::mt19937 g(42);
+    for (int64_t done = 0; done < 44100 * 60;) {
+        sizes.push_back(int32_t(1 + g() % (2u << (g() % 12))));
+        done += sizes.back();
+    }
+    std::vector<double> least(sizes.size(), 1e9);
+    double raw = 0;
     for (auto _ : state) {
-        std::mt19937 g(42);
-        size_t at = 0;
-        for (int64_t done = 0; done < 44100 * 60;) {
-            int32_t frames = int32_t(1 + g() % 4096);
-            if (at + size_t(frames) > in.size()) at = 0;
-            auto w0 = std::chrono::steady_clock::now();
-            double c0 = thread_seconds();
-            p.process(in.data() + at, frames);
-            double c1 = thread_seconds();
-            auto w1 = std::chrono::steady_clock::now();
-            double budget = frames / 44100.0;
-            worstCpu = std::max(worstCpu, (c1 - c0) / budget);
-            worstCpuSeconds = std::max(worstCpuSeconds, c1 - c0);
-            worstWall = std::max(worstWall, std::chrono::duration<double>(w1 - w0).count() / budget);
-            at += size_t(frames);
-            done += frames;
-            ++calls;
+        for (int run = 0; run < 5; ++run) {
+            Plugin p(false);
+            p.fused(state.range(0) != 0);
+            size_t at = 0;
+            for (size_t i = 0; i < sizes.size(); ++i) {
+                const int32_t frames = sizes[i];
+                if (at + size_t(frames) > in.size()) at = 0;
+                double c0 = thread_seconds();
+                p.process(in.data() + at, frames);
+                double t = (thread_seconds() - c0) / (frames / 44100.0);
+                least[i] = std::min(least[i], t);
+                raw = std::max(raw, t);
+                at += size_t(frames);
+            }
         }
     }
-    state.counters["calls"] = double(calls);
-    state.counters["worst_cpu_of_budget"] = worstCpu;
-    state.counters["worst_wall_of_budget"] = worstWall;
-    state.counters["worst_cpu_us"] = worstCpuSeconds * 1e6;
+    size_t worst = size_t(std::max_element(least.begin(), least.end()) - least.begin());
+    state.counters["calls"] = double(sizes.size());
+    state.counters["worst_of_budget"] = least[worst];
+    state.counters["worst_frames"] = sizes[worst];
+    state.counters["worst_us"] = least[worst] * sizes[worst] / 44100.0 * 1e6;
+    state.counters["raw_worst_of_budget"] = raw;
 }
 BENCHMARK(WorstCall)->Arg(1)->Arg(0)->ArgName("fused")->Iterations(1)->Unit(benchmark::kMillisecond);
 
