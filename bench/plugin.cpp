@@ -131,8 +131,6 @@ void Peer(benchmark::State& state) {
         return;
     }
     run(state, p, int32_t(state.range(0)));
-    state.counters["inputs"] = p.fx->numInputs;
-    state.counters["outputs"] = p.fx->numOutputs;
 }
 const bool peer_registered = [] {
     if (peer_path()) benchmark::RegisterBenchmark("Peer", Peer)->Arg(64)->Arg(512)->Arg(4096);

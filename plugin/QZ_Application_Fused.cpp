@@ -76,7 +76,11 @@ struct Recursions {
     // function of its own, so that the state stays in registers.
     [[gnu::noinline]] void stretch(const int32_t* in, int32_t* ai, int32_t* a, int32_t* t,
                                    int32_t n, const int32_t* out, int32_t* ao, int32_t m) {
-        uint32_t k_ = k;
+        // Copies: the stores below could reach the members, the locals not.
+        const uint32_t k_ = k;
+        const int64_t a1_ = a1, r1_ = r1, a2_ = a2, r2_ = r2, a3_ = a3, r3_ = r3, a4_ = a4,
+                      r4_ = r4;
+        const int32_t B_ = B, T_ = T, lo_ = lo, Lpos_ = Lpos, Lneg_ = Lneg;
         int32_t y_ = y, e1_ = e1, e2_ = e2, e3_ = e3, e4_ = e4;
         // the high-pass feeds both detectors, the detector the limiter and
         // the limiter the smoother
@@ -84,15 +88,16 @@ struct Recursions {
             const int32_t x = in[j];
             y_ = qz::onepole_step(x, y_, k_);
             const int32_t r = int32_t(qz::magnitude(qz::sub(x, y_)));
-            e1_ = follow(r, e1_, a1, r1);
+            e1_ = follow(r, e1_, a1_, r1_);
             ai[j] = e1_;
-            e2_ = follow(r, e2_, a2, r2);
+            e2_ = follow(r, e2_, a2_, r2_);
             a[j] = e2_;
-            e3_ = follow(int32_t(qz::magnitude(limit(e2_, B, T, lo, Lpos, Lneg))), e3_, a3, r3);
+            const int32_t l = limit(e2_, B_, T_, lo_, Lpos_, Lneg_);
+            e3_ = follow(int32_t(qz::magnitude(l)), e3_, a3_, r3_);
             t[j] = e3_;
         };
         auto meter = [&](int32_t j) __attribute__((always_inline)) {
-            e4_ = follow(int32_t(qz::magnitude(out[j])), e4_, a4, r4);
+            e4_ = follow(int32_t(qz::magnitude(out[j])), e4_, a4_, r4_);
             ao[j] = e4_;
         };
         const int32_t both = std::min(n, m);
