@@ -23,10 +23,14 @@ namespace {
 
 intptr_t host(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
     switch (opcode) {
-    case audioMasterVersion: return 2400;
-    case 16: return 44100; // audioMasterGetSampleRate
-    case 17: return 4096;  // audioMasterGetBlockSize
-    default: return 0;
+    case audioMasterVersion:
+        return 2400;
+    case 16:
+        return 44100; // audioMasterGetSampleRate
+    case 17:
+        return 4096; // audioMasterGetBlockSize
+    default:
+        return 0;
     }
 }
 
@@ -45,7 +49,7 @@ const char* peer_path() {
     const char* p = std::getenv("VR_PEER_PLUGIN");
     if (p && *p) return p;
     return access("/usr/lib/vst/ZamComp-vst.so", R_OK) == 0 ? "/usr/lib/vst/ZamComp-vst.so"
-                                                             : nullptr;
+                                                            : nullptr;
 }
 
 // A plug-in set up as a host sets it up; ours, or the peer from its library.
@@ -184,6 +188,7 @@ void WorstCall(benchmark::State& state) {
     state.counters["worst_us"] = least[worst] * sizes[worst] / 44100.0 * 1e6;
     state.counters["raw_worst_of_budget"] = raw;
 }
-BENCHMARK(WorstCall)->Arg(1)->Arg(0)->ArgName("fused")->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(WorstCall)->Arg(1)->Arg(0)->ArgName("fused")->Iterations(1)->Unit(
+    benchmark::kMillisecond);
 
 } // namespace

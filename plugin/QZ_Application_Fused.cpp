@@ -24,7 +24,6 @@
 
 namespace {
 
-
 // The per-sample steps below are the blocks' kernels, operation for
 // operation: the same helpers in the same order give the same bits.
 
@@ -53,7 +52,8 @@ namespace {
 }
 
 // The limiter with its bias held (rate 0): one sample.
-[[gnu::always_inline]] inline int32_t limit(int32_t x, int32_t B, int32_t T, int32_t lo, int32_t Lpos, int32_t Lneg) {
+[[gnu::always_inline]] inline int32_t limit(int32_t x, int32_t B, int32_t T, int32_t lo,
+                                            int32_t Lpos, int32_t Lneg) {
     int32_t v = qz::sub(x >> 1, B) >> 1;
     int32_t c = std::max(std::min(v, T), lo);
     int32_t e = qz::sub(v, c);
@@ -63,13 +63,12 @@ namespace {
     return int32_t(uint32_t(qz::add(c, q)) << 2);
 }
 
-
 // The chain's recursions with their coefficients and state for one pass.
 struct Recursions {
-    uint32_t k;                              // high-pass
-    int64_t a1, r1, a2, r2, a3, r3, a4, r4;  // detectors: attack and release
-    int32_t B, T, lo, Lpos, Lneg;            // limiter, its bias held
-    int32_t y, e1, e2, e3, e4;               // high-pass memory, envelopes
+    uint32_t k;                             // high-pass
+    int64_t a1, r1, a2, r2, a3, r3, a4, r4; // detectors: attack and release
+    int32_t B, T, lo, Lpos, Lneg;           // limiter, its bias held
+    int32_t y, e1, e2, e3, e4;              // high-pass memory, envelopes
 
     // The front (high-pass, input meter, detector, limiter, smoother) over n
     // samples of `in`, beside the output meter over m samples of `out`. A
@@ -127,9 +126,9 @@ bool plain(const QZ_Effect_Ampdet* d, QZ_Buffer* in, QZ_Buffer* out) {
 } // namespace
 
 bool QZ_Application::fusedPass() {
-    static constexpr Block order[BLOCKS] = {HIPASS,  IN_METER, DETECTOR,   LIMITER,
-                                            SMOOTHER, LEVEL_FACTOR, DIVIDER, DELAY,
-                                            MULTIPLIER, OUT_METER, COPY};
+    static constexpr Block order[BLOCKS] = {HIPASS,     IN_METER,     DETECTOR, LIMITER,
+                                            SMOOTHER,   LEVEL_FACTOR, DIVIDER,  DELAY,
+                                            MULTIPLIER, OUT_METER,    COPY};
     if (!chain || chain->effects.count != BLOCKS) return false;
     // Every block on and steady, prepared, in the order create made them: a
     // switch (or a half-done switching on another thread) takes the chain's

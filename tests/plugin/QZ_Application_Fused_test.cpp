@@ -21,7 +21,9 @@ using A = QZ_Application;
 
 namespace {
 
-template <class C> C* as(A& app, int block) { return static_cast<C*>(app.blocks[block]); }
+template <class C> C* as(A& app, int block) {
+    return static_cast<C*>(app.blocks[block]);
+}
 
 // What a pass leaves behind: buffers (their contents; the cross-fade's
 // snapshot half is written before it is read), switches, every block's state.
@@ -85,9 +87,12 @@ std::vector<float> signal(std::mt19937& g, size_t n) {
     const double w = 0.001 + 0.2 * double(g() % 1000) / 1000.0;
     for (size_t i = 0; i < n; ++i) {
         float noise = level * (float(int32_t(g())) * 0x1p-31f);
-        v[i] = kind == 0 ? noise : kind == 1 ? level * float(std::sin(w * double(i)))
-             : kind == 2 ? 0.0f : kind == 3 ? ((i / 37) % 2 ? 2.0f : -2.0f)
-             : g() % 64 ? noise : std::numeric_limits<float>::quiet_NaN();
+        v[i] = kind == 0   ? noise
+               : kind == 1 ? level * float(std::sin(w * double(i)))
+               : kind == 2 ? 0.0f
+               : kind == 3 ? ((i / 37) % 2 ? 2.0f : -2.0f)
+               : g() % 64  ? noise
+                           : std::numeric_limits<float>::quiet_NaN();
     }
     return v;
 }
@@ -100,14 +105,13 @@ TEST(FusedPass, MatchesTheChainBitForBitUnderRandomAutomation) {
     int32_t total = 0;
     size_t frames = 0;
     while (frames < 44100u * 60) {
-        switch (g() % 24) {
-        case 0: p.set(0, g() % 3 ? 1.0f : 0.3f); break; // State, mostly on
-        case 1: p.rate(rates[g() % 7]); break;
-        case 2: case 3: case 4: case 5: case 6: case 7:
+        const unsigned event = g() % 24; // State (mostly on), rate, the other three
+        if (event == 0)
+            p.set(0, g() % 3 ? 1.0f : 0.3f);
+        else if (event == 1)
+            p.rate(rates[g() % 7]);
+        else if (event < 8)
             p.set(1 + int32_t(g() % 3), float(g() % 1001) / 1000.0f);
-            break;
-        default: break;
-        }
         // Mostly host-sized blocks, some tiny, some spanning several passes.
         size_t n = g() % 4 == 0 ? 1 + g() % 16 : g() % 4 == 0 ? 1 + g() % 4096 : 64 << (g() % 4);
         ASSERT_TRUE(p.process(signal(g, n))) << "after " << frames << " frames";
