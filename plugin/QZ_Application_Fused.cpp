@@ -1,8 +1,8 @@
-// The sustainer's chain in one loop over the block: the recursions of the
-// high-pass, the detectors, the limiter's and the meters run sample by sample
-// side by side, so that each one's wait on its previous sample overlaps the
-// others' instead of taking a pass of its own; the blocks without a recursion
-// run their own kernels over short stretches in between. It computes exactly
+// The sustainer's chain in one loop over the block: the high-pass, the four
+// detectors and the limiter between them run sample by sample side by side,
+// so that each recursion's wait on its previous sample overlaps the others'
+// instead of taking a pass of its own; the blocks without a recursion run
+// their own kernels over short stretches in between. It computes exactly
 // what the blocks compute, from their own coefficients and state, and writes
 // their state back; a chain it does not cover is left to the chain's pass.
 #include "QZ_Application.h"
