@@ -99,6 +99,10 @@ public:
 
     // Runs host audio through the chain: one input, two identical outputs.
     void run(float** inputs, float** outputs, int32_t frames);
+    // One pass of the chain as one loop, when the chain is in the state it
+    // covers (every block on and steady, the clock set, the graph as create
+    // built it); false, having run nothing, otherwise.
+    bool fusedPass();
     // A meter's level, 0 to 1, for the first sample of its envelope: its dB
     // relative to 2^31, plus 66, over 60.
     static float meterLevel(int32_t s);
@@ -127,6 +131,10 @@ public:
     const char* title = "";
     // The meters' last levels, 0 to 1, as the meter step computed them.
     float meterIn = 0.0f, meterOut = 0.0f;
+    // Whether a pass may take the fused loop; tests and benchmarks clear it
+    // to run the chain block by block, the reference. Passes it ran.
+    bool fused = true;
+    uint64_t fusedPasses = 0;
 
     class State : public Param {
     public:

@@ -30,6 +30,8 @@ int32_t level_factor(Host& h) {
 TEST(Threads, AudioRunsWhileTheEditorAndParametersChangeOnOtherThreads) {
     Host h;
     AEffect* fx = h.fx;
+    // A rate, as hosts give one: passes may then take the fused loop.
+    h.dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
     // Not offered to hosts here, so opened as the dispatcher would open it.
     QZ_Main_Vst_Editor* editor = h.object()->editorObject();
     ASSERT_NE(editor, nullptr);
@@ -82,6 +84,7 @@ TEST(Threads, AudioRunsWhileTheEditorAndParametersChangeOnOtherThreads) {
         audio.join();
     });
     EXPECT_GE(blocks.load(), 400);
+    EXPECT_GT(h.app().fusedPasses, 0u);
     EXPECT_TRUE(clean);
     EXPECT_EQ(said.find("derar"), std::string::npos) << said;
     EXPECT_EQ(said.find("NULL"), std::string::npos) << said;
