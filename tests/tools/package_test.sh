@@ -38,7 +38,11 @@ if sections "$plugin" | grep -q '^\.debug_'; then fail "the plug-in still has de
 sections "$plugin" | grep -qx '\.gnu_debuglink' || fail "the plug-in has no debug link"
 [ -f "$debug" ] || fail "no debug file beside the package ($debug)"
 sections "$debug" | grep -qx '\.debug_info' || fail "$debug has no debug information"
-link=$(objdump -s -j .gnu_debuglink "$plugin" | awk '/^ [0-9a-f]+ / { print $NF }' | tr -d '\n')
+# The link's name from the section's hex words, up to its NUL: the text column
+# beside them shows the checksum's bytes too, a blank among them at times.
+link=$(objdump -s -j .gnu_debuglink "$plugin" |
+    awk -F'  ' '/^ [0-9a-f]+ / { sub(/^ [0-9a-f]+ /, "", $1); gsub(/ /, "", $1); printf "%s", $1 }' |
+    perl -ne 'print((split /\0/, pack("H*", $_))[0])')
 case $link in "$lib.debug"*) ;; *) fail "the debug link names '$link', not $lib.debug" ;; esac
 
 build=$src/build/$preset
