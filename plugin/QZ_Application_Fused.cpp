@@ -33,23 +33,8 @@ namespace {
     return qz::add(e, qz::asr(int64_t(qz::sub(r, e)) * c, 31));
 }
 
-[[gnu::always_inline]] inline int32_t pick(bool c, int32_t a, int32_t b) {
-    uint32_t m = 0u - uint32_t(c);
-    return int32_t(uint32_t(b) ^ ((uint32_t(a) ^ uint32_t(b)) & m));
-}
-
-// The limiter's knee term L*e / (L + |e|), by double division where that is
-// exact, else the integer way.
-[[gnu::always_inline]] inline int32_t knee(int32_t L, int32_t e) {
-    int32_t d = qz::add(L, int32_t(qz::magnitude(e)));
-    int32_t Lz = d == 0 ? 0 : L;
-    double p = double(Lz) * double(e);
-    if (std::fabs(p) >= 0x1p53) [[unlikely]]
-        return qz::div_sat(int64_t(L) * e, d);
-    double q = p / double(d | int32_t(d == 0));
-    q = std::min(std::max(q, -2147483648.0), 2147483647.0);
-    return int32_t(q);
-}
+using qz::dist::knee;
+using qz::dist::pick;
 
 // The limiter with its bias held (rate 0): one sample.
 [[gnu::always_inline]] inline int32_t limit(int32_t x, int32_t B, int32_t T, int32_t lo,

@@ -15,34 +15,8 @@ inline int32_t quadruple(int32_t y) {
     return int32_t(uint32_t(y) << 2);
 }
 
-// Branch-free choices: the sign of a clipped sample is as random as the signal.
-inline int32_t pick(bool c, int32_t a, int32_t b) {
-    uint32_t m = 0u - uint32_t(c);
-    return int32_t(uint32_t(b) ^ ((uint32_t(a) ^ uint32_t(b)) & m));
-}
-inline int32_t magnitude(int32_t e) {
-    uint32_t s = uint32_t(e >> 31);
-    return int32_t((uint32_t(e) ^ s) - s); // wraps at INT32_MIN like the definition
-}
-
-// Knee term L*e / (L + |e|): 64-bit product, wrapping 32-bit divisor, quotient
-// truncated and saturated (qz::div_sat); 0 where the divisor is 0, the limit
-// when L and e are both 0.
-//
-// Here by double division, which pipelines where the integer one does not. A
-// dividend below 2^53 is exact in a double, and its rounded quotient then stays
-// within 1/|d| of the true one, never reaching the next integer: truncating it
-// gives the integer quotient. Larger dividends take the integer way.
-inline int32_t knee(int32_t L, int32_t e) {
-    int32_t d = qz::add(L, magnitude(e));
-    int32_t Lz = d == 0 ? 0 : L;
-    double p = double(Lz) * double(e);
-    if (std::fabs(p) >= 0x1p53) [[unlikely]]
-        return qz::div_sat(int64_t(L) * e, d);
-    double q = p / double(d | int32_t(d == 0));
-    q = std::min(std::max(q, -2147483648.0), 2147483647.0);
-    return int32_t(q);
-}
+using qz::dist::knee;
+using qz::dist::pick;
 
 // One sample of the clipper for a fixed bias and lower clamp.
 inline int32_t hold_one(int32_t x, int32_t B, int32_t T, int32_t lo, int32_t Lpos, int32_t Lneg) {

@@ -1,7 +1,39 @@
 #pragma once
 #include "QZ_Effect.h"
+#include "QZ_Math.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+
+namespace qz::dist {
+
+// Branch-free choices: the sign of a clipped sample is as random as the signal.
+[[gnu::always_inline]] inline int32_t pick(bool c, int32_t a, int32_t b) {
+    uint32_t m = 0u - uint32_t(c);
+    return int32_t(uint32_t(b) ^ ((uint32_t(a) ^ uint32_t(b)) & m));
+}
+
+// Knee term L*e / (L + |e|): 64-bit product, wrapping 32-bit divisor, quotient
+// truncated and saturated (qz::div_sat); 0 where the divisor is 0, the limit
+// when L and e are both 0.
+//
+// Here by double division, which pipelines where the integer one does not. A
+// dividend below 2^53 is exact in a double, and its rounded quotient then stays
+// within 1/|d| of the true one, never reaching the next integer: truncating it
+// gives the integer quotient. Larger dividends take the integer way.
+[[gnu::always_inline]] inline int32_t knee(int32_t L, int32_t e) {
+    int32_t d = qz::add(L, int32_t(qz::magnitude(e)));
+    int32_t Lz = d == 0 ? 0 : L;
+    double p = double(Lz) * double(e);
+    if (std::fabs(p) >= 0x1p53) [[unlikely]]
+        return qz::div_sat(int64_t(L) * e, d);
+    double q = p / double(d | int32_t(d == 0));
+    q = std::min(std::max(q, -2147483648.0), 2147483647.0);
+    return int32_t(q);
+}
+
+} // namespace qz::dist
 
 // Soft-knee clipper with an adaptive bias. Works at a quarter of the sample
 // scale and writes y * 4; always stores into o, whatever the mode.
