@@ -27,11 +27,7 @@ namespace {
 // The per-sample steps below are the blocks' kernels, operation for
 // operation: the same helpers in the same order give the same bits.
 
-// One step of a detector's envelope toward r.
-[[gnu::always_inline]] inline int32_t follow(int32_t r, int32_t e, int64_t ca, int64_t cr) {
-    int64_t c = uint32_t(r) < uint32_t(e) ? cr : ca;
-    return qz::add(e, qz::asr(int64_t(qz::sub(r, e)) * c, 31));
-}
+using qz::ampdet::follow;
 
 using qz::dist::knee;
 using qz::dist::pick;

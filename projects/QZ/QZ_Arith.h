@@ -3,6 +3,7 @@
 // and the fixed-point quotient.
 #include "QZ_Math.h"
 #include "QZ_Modes.h"
+#include "QZ_Options.h"
 #include "QZ_Shared.h"
 #include "QZ_Value.h"
 
@@ -21,15 +22,7 @@ inline constexpr int OPER_KERNELS = int(OPER_COUNT) * int(MODE_COUNT);
 // Selects the operator named by a text, searched from the last keyword; any
 // other value leaves it. Answers the current keyword.
 inline QZ_value oper_option(Shared<int32_t>& oper, const QZ_value& v) {
-    if (v.type == QZ_value::TEXT && v.asText()) {
-        for (int k = OPER_COUNT - 1; k >= 0; --k)
-            if (std::strcmp(v.asText(), oper_names[k]) == 0) {
-                oper = k;
-                break;
-            }
-    }
-    int32_t k = oper;
-    return QZ_value::text(oper_names[k >= 0 && k < OPER_COUNT ? k : 0]);
+    return keyword_option(oper, oper_names, OPER_COUNT, v);
 }
 
 // Q = floor((|a| + 1) * 2^24 / (|b| + 1)): a over b with 2^24 = 1.0, never by

@@ -18,10 +18,14 @@ QZ_Effect::QZ_Effect() : item(this) {
 }
 
 QZ_Effect::~QZ_Effect() {
-    if (soundpipe) {
-        soundpipe->effects.remove(&item);
-        if (soundpipe->before == this) soundpipe->before = nullptr;
-    }
+    leave();
+}
+
+void QZ_Effect::leave() {
+    if (!soundpipe) return;
+    soundpipe->effects.remove(&item);
+    if (soundpipe->before == this) soundpipe->before = nullptr;
+    soundpipe = nullptr;
 }
 
 int32_t* QZ_Effect::samples(QZ_Buffer* b) {
@@ -60,15 +64,7 @@ QZ_value QZ_Effect::m_before(QZ_Effect* e, QZ_value v) {
 }
 
 QZ_value QZ_Effect::m_mode(QZ_Effect* e, QZ_value v) {
-    if (v.type == QZ_value::TEXT && v.asText()) {
-        for (int m = qz::MODE_COUNT - 1; m >= 0; --m)
-            if (std::strcmp(v.asText(), qz::mode_names[m]) == 0) {
-                e->mode = m;
-                break;
-            }
-    }
-    int32_t m = e->mode;
-    return QZ_value::text(qz::mode_names[m >= 0 && m < qz::MODE_COUNT ? m : 0]);
+    return qz::keyword_option(e->mode, qz::mode_names, qz::MODE_COUNT, v);
 }
 
 QZ_value QZ_Effect::m_clock(QZ_Effect* e, QZ_value v) {

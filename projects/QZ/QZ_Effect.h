@@ -25,6 +25,9 @@ public:
     QZ_Effect();
     ~QZ_Effect() override;
 
+    // Takes the block out of its soundpipe's chain: no pass runs it any more.
+    void leave();
+
     virtual void process() {}
     virtual void prepare() { prepared = true; }
     virtual void clockChanged() {}

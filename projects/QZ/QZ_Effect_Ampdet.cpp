@@ -11,14 +11,11 @@ template <bool Rect> struct Envelope {
     template <int M> struct With {
         static int32_t run(const int32_t* in, int32_t* out, int32_t* rect, int32_t n,
                            int32_t attack, int32_t release, int32_t e) {
-            // Widened once here, so that choosing one is a single move on the
-            // loop's critical path, ahead of the product.
             const int64_t ca = attack, cr = release;
             for (int32_t j = 0; j < n; ++j) {
                 int32_t r = rectify(in[j]);
                 if constexpr (Rect) rect[j] = r;
-                int64_t c = uint32_t(r) < uint32_t(e) ? cr : ca;
-                e = qz::add(e, qz::asr(int64_t(qz::sub(r, e)) * c, 31));
+                e = qz::ampdet::follow(r, e, ca, cr);
                 out[j] = qz::combine<M>(out[j], e);
             }
             return e;

@@ -1,7 +1,20 @@
 #pragma once
 #include "QZ_Effect.h"
+#include "QZ_Math.h"
 
 #include <array>
+
+namespace qz::ampdet {
+
+// One step of the envelope e toward the rectified sample r: the attack
+// coefficient while rising, the release one while falling. Both widened once
+// by the caller, so that choosing one is a single move ahead of the product.
+[[gnu::always_inline]] inline int32_t follow(int32_t r, int32_t e, int64_t ca, int64_t cr) {
+    int64_t c = uint32_t(r) < uint32_t(e) ? cr : ca;
+    return qz::add(e, qz::asr(int64_t(qz::sub(r, e)) * c, 31));
+}
+
+} // namespace qz::ampdet
 
 // Follows the amplitude of its input: the envelope rises at the attack corner
 // f1 and falls at the release corner f2.

@@ -2,7 +2,6 @@
 
 #include "QZ_Math.h"
 #include "QZ_Options.h"
-#include "QZ_Soundpipe.h"
 
 #include <algorithm>
 #include <bit>
@@ -18,10 +17,7 @@ constexpr double K = double(1024.0L * 4.656612875245797e-10L);
 // The gate runs its parts itself: they must not also run in a pass.
 template <class E> E* part() {
     E* e = new (std::nothrow) E();
-    if (e && e->soundpipe) {
-        e->soundpipe->effects.remove(&e->item);
-        e->soundpipe = nullptr;
-    }
+    if (e) e->leave();
     return e;
 }
 

@@ -188,15 +188,6 @@ QZ_value QZ_Fourier_Transform::m_w(QZ_Fourier_Transform* e, QZ_value) {
 }
 
 namespace {
-// A keyword of the list sets its index; anything else leaves it.
-template <class T, size_t K>
-QZ_value keyword_option(T& field, const char* const (&names)[K], const QZ_value& v) {
-    if (v.type == QZ_value::TEXT && v.asText())
-        for (size_t k = 0; k < K; ++k)
-            if (std::strcmp(v.asText(), names[k]) == 0) field = T(k);
-    return QZ_value::text(names[size_t(field) < K ? size_t(field) : 0]);
-}
-
 // A buffer of n samples: made at the first call, resized after.
 bool sized(QZ_Buffer*& b, int32_t n) {
     if (!b) b = new (std::nothrow) QZ_Buffer();
@@ -207,11 +198,11 @@ bool sized(QZ_Buffer*& b, int32_t n) {
 } // namespace
 
 QZ_value QZ_Fourier_Transform::m_d(QZ_Fourier_Transform* e, QZ_value v) {
-    return keyword_option(e->direction, directions, v);
+    return qz::keyword_option(e->direction, directions, 2, v);
 }
 
 QZ_value QZ_Fourier_Transform::m_win(QZ_Fourier_Transform* e, QZ_value v) {
-    return keyword_option(e->window, windows, v);
+    return qz::keyword_option(e->window, windows, 2, v);
 }
 
 QZ_value QZ_Fourier_Transform::m_s(QZ_Fourier_Transform* e, QZ_value v) {

@@ -5,6 +5,8 @@
 #include "QZ_Shared.h"
 #include "QZ_Value.h"
 
+#include <cstring>
+
 namespace qz {
 
 // A handle kept as a pointer, unchecked.
@@ -23,6 +25,21 @@ inline int32_t as_whole(const QZ_value& v) {
 // The value as a double: a float widened, an integer kept whole.
 inline double as_number(const QZ_value& v) {
     return v.type == QZ_value::FLOAT ? double(v.asFloat()) : double(v.asInt());
+}
+
+// A keyword of names[0 .. count) selects its index, searched from the last;
+// any other value leaves the field. Answers the current keyword.
+template <class F>
+QZ_value keyword_option(F& field, const char* const* names, int32_t count, const QZ_value& v) {
+    if (v.type == QZ_value::TEXT && v.asText()) {
+        for (int32_t k = count - 1; k >= 0; --k)
+            if (std::strcmp(v.asText(), names[k]) == 0) {
+                field = k;
+                break;
+            }
+    }
+    const int32_t k = int32_t(field);
+    return QZ_value::text(names[k >= 0 && k < count ? k : 0]);
 }
 
 } // namespace qz

@@ -1,5 +1,7 @@
 #include "Rts.h"
 
+#include "QZ_Text.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -10,10 +12,6 @@ std::atomic<QZ_Rts::Callback> QZ_Rts::callback{nullptr};
 namespace {
 
 std::atomic<bool> copy_failure{false};
-
-void copy_text(char (&to)[64], const char* from) {
-    std::snprintf(to, sizeof to, "%s", from ? from : "");
-}
 
 // A format word taken apart. Float containers of 8 bytes hold doubles: the
 // 64-bit float channels some drivers offer.
@@ -115,11 +113,11 @@ QZ_Rts::Mode::Mode(int32_t r, int32_t b, int32_t l, int32_t c)
 
 QZ_Rts::Chan::Chan(const char* n, uint32_t f, int32_t c, int32_t i)
     : item(this), data(nullptr), count(c), format(f), index(i) {
-    copy_text(name, n);
+    qz::copy_cut(name, n, sizeof name - 1);
 }
 
 QZ_Rts::QZ_Rts(const char* n) : current(nullptr), running(false) {
-    copy_text(name, n);
+    qz::copy_cut(name, n, sizeof name - 1);
 }
 
 QZ_Rts::~QZ_Rts() {
