@@ -9,6 +9,7 @@
 #include "Wid_Butt.h"
 #include "Wid_Knob.h"
 #include "Wid_Pal.h"
+#include "Win.h"
 
 #include <cmath>
 #include <cstdio>
@@ -236,17 +237,26 @@ QZ_error QZ_Application::create() {
     float* in[1] = {silence};
     float* out[2] = {discard[0], discard[1]};
     run(in, out, CHAIN_BLOCK);
+    // The widgets as the parameters and the silent run left them; no other
+    // thread knows this instance yet.
+    follow(true);
     return QZ_OK;
 }
 
 QZ_error QZ_Application::attach(QZ_Win* w) {
     window = w;
+    // Whatever changed while the editor was closed, set while the widgets
+    // are still detached: the window's first paint shows it all at once.
+    qz::PaintLock lock(w ? &w->paintMutex : nullptr);
+    follow(true);
     for (QZ_Object* o : widgets)
         if (o) QZ_command(texts.attach, o, w);
+    if (w) w->follow(&QZ_Application::followStep, this);
     return QZ_OK;
 }
 
 QZ_error QZ_Application::detach() {
+    if (window) window->follow(nullptr, nullptr);
     for (QZ_Object* o : widgets)
         if (o) QZ_command(texts.detach, o);
     return QZ_OK;
@@ -325,17 +335,11 @@ float QZ_Application::meterLevel(int32_t s) {
 void QZ_Application::meterStep() {
     if (meterDivider == 0) {
         auto first = [](const QZ_Buffer* b) { return b && b->data ? b->data[0] : 0; };
-        meterIn = meterLevel(first(buffers[BUF_AI]));
-        meterOut = meterLevel(first(buffers[BUF_AO]));
-        if (auto* meter = static_cast<QZ_Wid_Pal*>(widgets[W_METER])) {
-            // Called directly: no command is parsed on the audio thread.
-            QZ_Wid_Pal::m_ln(meter, QZ_value::handle(&meterLines[0]));
-            meter->level(meterIn, true);
-            QZ_Wid_Pal::m_ln(meter, QZ_value::handle(&meterLines[1]));
-            meter->level(meterOut, true);
-            // One repaint for both lines, asked for and not waited on.
-            meter->request_redraw();
-        }
+        // Published only: the editor's thread recolours the lamps and
+        // paints (follow).
+        meterIn.store(meterLevel(first(buffers[BUF_AI])), std::memory_order_relaxed);
+        meterOut.store(meterLevel(first(buffers[BUF_AO])), std::memory_order_relaxed);
+        meterSteps.fetch_add(1, std::memory_order_release);
     }
     meterDivider = meterDivider == 0 ? 1 : 0;
 }
@@ -367,50 +371,113 @@ void QZ_Application::sendLevelFactor() {
 }
 
 // --- change handlers -------------------------------------------------------
+//
+// On whichever thread changes the parameter (a host's audio or interface
+// thread, the editor's): they set the blocks at once and draw nothing. The
+// editor follows on its own thread (follow).
+
+template <class Send> void QZ_Application::settle(Send send) {
+    // Sent again while another change came in meanwhile: the blocks then
+    // hold what the latest values of every parameter give, whichever thread
+    // finished last. Each change that comes later sends after its own count,
+    // so a handful of rounds settles any real overlap.
+    constexpr int ROUNDS = 16;
+    uint32_t seen = changes_.fetch_add(1, std::memory_order_seq_cst) + 1;
+    for (int round = 0; round < ROUNDS; ++round) {
+        send();
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        const uint32_t now = changes_.load(std::memory_order_seq_cst);
+        if (now == seen) return;
+        seen = now;
+    }
+}
 
 void QZ_Application::State::changed(void* data) {
     auto* app = static_cast<QZ_Application*>(data);
-    int32_t v = asInt();
-    QZ_command(app->texts.button, app->widgets[W_BUTTON], v);
-    for (int i = W_SUSTAIN_CAPTION; i <= W_METER; ++i)
-        if (app->widgets[i]) QZ_command(app->texts.enabled, app->widgets[i], v);
-    // Every block but the copy, which applies the chain's cross-fade; all in
-    // one pass, or a pass on the audio thread could run half of the chain
-    // switched (a full-scale burst).
-    if (app->chain) app->chain->begin_switching();
-    for (int i = HIPASS; i <= MULTIPLIER; ++i)
-        if (app->blocks[i]) QZ_command(app->texts.on, app->blocks[i], v);
-    if (app->chain) app->chain->end_switching();
+    app->settle([app, this] {
+        const int32_t v = whole();
+        // Every block but the copy, which applies the chain's cross-fade; all
+        // in one pass, or a pass on the audio thread could run half of the
+        // chain switched (a full-scale burst).
+        if (app->chain) app->chain->begin_switching();
+        for (int i = HIPASS; i <= MULTIPLIER; ++i)
+            if (app->blocks[i]) QZ_command(app->texts.on, app->blocks[i], v);
+        if (app->chain) app->chain->end_switching();
+    });
 }
 
 void QZ_Application::Sustain::changed(void* data) {
     auto* app = static_cast<QZ_Application*>(data);
-    float s = real();
-    QZ_command(app->texts.knob, app->widgets[W_SUSTAIN_KNOB], double(s));
-    readout(app->texts.sustainText, s, "dB");
-    QZ_command(app->texts.text, app->widgets[W_SUSTAIN_TEXT], app->texts.sustainText);
-    refresh(app->widgets[W_SUSTAIN_TEXT]);
-    long double d = 0.5L * gain_of(s);
-    QZ_command(app->texts.dist, app->blocks[LIMITER], double(d));
-    app->sendLevelFactor();
+    app->settle([app, this] {
+        long double d = 0.5L * gain_of(real());
+        QZ_command(app->texts.dist, app->blocks[LIMITER], double(d));
+        app->sendLevelFactor();
+    });
 }
 
 void QZ_Application::Freq::changed(void* data) {
     auto* app = static_cast<QZ_Application*>(data);
-    float f = real();
-    QZ_command(app->texts.knob, app->widgets[W_TONE_KNOB], double(f));
-    readout(app->texts.toneText, f, "Hz");
-    QZ_command(app->texts.text, app->widgets[W_TONE_TEXT], app->texts.toneText);
-    refresh(app->widgets[W_TONE_TEXT]);
-    QZ_command(app->texts.corner, app->blocks[HIPASS], double(f));
+    app->settle([app, this] { QZ_command(app->texts.corner, app->blocks[HIPASS], double(real())); });
 }
 
 void QZ_Application::Level::changed(void* data) {
     auto* app = static_cast<QZ_Application*>(data);
-    float l = real();
-    QZ_command(app->texts.knob, app->widgets[W_LEVEL_KNOB], double(l));
-    readout(app->texts.levelText, l, "dB");
-    QZ_command(app->texts.text, app->widgets[W_LEVEL_TEXT], app->texts.levelText);
-    refresh(app->widgets[W_LEVEL_TEXT]);
-    app->sendLevelFactor();
+    app->settle([app] { app->sendLevelFactor(); });
+}
+
+// --- the editor's side ------------------------------------------------------
+
+void QZ_Application::followStep(void* app) {
+    static_cast<QZ_Application*>(app)->follow(false);
+}
+
+void QZ_Application::follow(bool all) {
+    for (int32_t i = 0; i < PARAMS; ++i) {
+        const uint32_t now = uint32_t(params[i]->load());
+        if (!all && now == shown_[i]) continue;
+        shown_[i] = now;
+        show(i);
+    }
+    const uint32_t steps = meterSteps.load(std::memory_order_acquire);
+    if (all || steps != meterShown_) {
+        meterShown_ = steps;
+        showMeter();
+    }
+}
+
+void QZ_Application::show(int32_t index) {
+    if (index == 0) {
+        const int32_t v = state.whole();
+        QZ_command(texts.button, widgets[W_BUTTON], v);
+        for (int i = W_SUSTAIN_CAPTION; i <= W_METER; ++i)
+            if (widgets[i]) QZ_command(texts.enabled, widgets[i], v);
+        return;
+    }
+    // A knob, set to the parameter's value, and the read-out under it,
+    // rendered anew (its text changes in place).
+    struct Knob {
+        int32_t knob, readout;
+        char* text;
+        const char* unit;
+    };
+    const Knob knobs[] = {{W_SUSTAIN_KNOB, W_SUSTAIN_TEXT, texts.sustainText, "dB"},
+                          {W_TONE_KNOB, W_TONE_TEXT, texts.toneText, "Hz"},
+                          {W_LEVEL_KNOB, W_LEVEL_TEXT, texts.levelText, "dB"}};
+    const Knob& k = knobs[index - 1];
+    const float v = params[index]->real();
+    QZ_command(texts.knob, widgets[k.knob], double(v));
+    readout(k.text, v, k.unit);
+    QZ_command(texts.text, widgets[k.readout], k.text);
+    refresh(widgets[k.readout]);
+}
+
+void QZ_Application::showMeter() {
+    auto* meter = static_cast<QZ_Wid_Pal*>(widgets[W_METER]);
+    if (!meter) return;
+    // The handler and methods called directly: no command per audio block.
+    QZ_Wid_Pal::m_ln(meter, QZ_value::handle(&meterLines[0]));
+    meter->level(meterIn.load(std::memory_order_relaxed), true);
+    QZ_Wid_Pal::m_ln(meter, QZ_value::handle(&meterLines[1]));
+    meter->level(meterOut.load(std::memory_order_relaxed), true);
+    meter->redraw(); // one repaint for both lines
 }

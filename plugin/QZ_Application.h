@@ -3,6 +3,7 @@
 #include "QZ_Value.h"
 #include "Wid_Pal.h"
 
+#include <atomic>
 #include <cstdint>
 
 class QZ_Buffer;
@@ -38,8 +39,11 @@ public:
         virtual void labelText(char* text);
         virtual void changed(void*) {}
 
-        float real() const { return asFloat(); }
-        void setReal(float v) { value = QZ_value::real(v).value; }
+        // The value word as any thread reads it: hosts set and read
+        // parameters on their threads while the editor turns knobs on its own.
+        float real() const { return QZ_value(load(), FLOAT).asFloat(); }
+        int32_t whole() const { return QZ_value(load(), INT).asInt(); }
+        void setReal(float v) { store(QZ_value::real(v).value); }
         // The bound knob's range (from minimum to maximum) for a real parameter.
         void range(float& mn, float& mx) const;
         // Normalised host value in and out.
@@ -103,6 +107,12 @@ public:
     // covers (every block on and steady, the clock set, the graph as create
     // built it); false, having run nothing, otherwise.
     bool fusedPass();
+    // The editor's side of every change: brings the knobs, the button, the
+    // read-outs and the meter up to date with the parameters and the levels
+    // the audio published; `all` sends every widget its state whether or not
+    // it changed. Only the editor's threads call it (with the paint mutex, or
+    // before any window exists), through attach and the window's refresh.
+    void follow(bool all);
     // A meter's level, 0 to 1, for the first sample of its envelope: its dB
     // relative to 2^31, plus 66, over 60.
     static float meterLevel(int32_t s);
@@ -129,8 +139,10 @@ public:
     QZ_Wid_Pal_Line meterLines[2];
     // The title line of the editor; the plug-in sets it before create.
     const char* title = "";
-    // The meters' last levels, 0 to 1, as the meter step computed them.
-    float meterIn = 0.0f, meterOut = 0.0f;
+    // The meters' last levels, 0 to 1, as the meter step computed and
+    // published them, and how many steps published (the editor follows).
+    std::atomic<float> meterIn{0.0f}, meterOut{0.0f};
+    std::atomic<uint32_t> meterSteps{0};
     // Whether a pass may take the fused loop; tests and benchmarks clear it
     // to run the chain block by block, the reference. Passes it ran.
     bool fused = true;
@@ -192,7 +204,19 @@ public:
 
 private:
     Param* params[PARAMS];
+    // Changes made so far, on any thread: a change that overlapped another
+    // sends its block settings again (settle).
+    std::atomic<uint32_t> changes_{0};
+    // What the editor's widgets show: each parameter's value word and the
+    // meter step, as follow last sent them.
+    uint32_t shown_[PARAMS] = {};
+    uint32_t meterShown_ = 0;
+
     void meterStep();
     void createWidgets();
     void sendLevelFactor();
+    template <class Send> void settle(Send send);
+    void show(int32_t index);
+    void showMeter();
+    static void followStep(void* app);
 };

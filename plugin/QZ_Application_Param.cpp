@@ -34,13 +34,13 @@ void Param::labelText(char* text) {
 void Param::valueText(char* text) {
     switch (type) {
     case INTEGER:
-        qz::decimal(text, 16, asInt());
+        qz::decimal(text, 16, whole());
         break;
     case REAL:
         qz::fixed(text, 64, double(real()));
         break;
     case SWITCH:
-        std::strcpy(text, asInt() ? "On" : "Off");
+        std::strcpy(text, whole() ? "On" : "Off");
         break;
     default:
         text[0] = '\0';
@@ -68,11 +68,11 @@ void Param::setNormalised(float x) {
         break;
     }
     case SWITCH:
-        value = x > 0.5f ? 1 : 0;
+        store(x > 0.5f ? 1 : 0);
         break;
     case INTEGER:
-        value = uint32_t(qz::trunc32(
-            (static_cast<long double>(maximum) - minimum + 0.999999999L) * x + minimum));
+        store(uint32_t(qz::trunc32(
+            (static_cast<long double>(maximum) - minimum + 0.999999999L) * x + minimum)));
         break;
     default:
         break; // left as it is
@@ -88,9 +88,9 @@ float Param::normalised() const {
         return (real() - mn) / (mx - mn);
     }
     case SWITCH:
-        return asInt() ? 1.0f : 0.0f;
+        return whole() ? 1.0f : 0.0f;
     case INTEGER:
-        return float((double(asInt()) - minimum + 0.5) / (double(maximum) - minimum + 1.0));
+        return float((double(whole()) - minimum + 0.5) / (double(maximum) - minimum + 1.0));
     default:
         return 0.0f;
     }
@@ -121,10 +121,10 @@ void Param::hostDisplay(char* text) const {
         size_t n = qz::fixed(full, 360, double(real()));
         std::snprintf(full + n, sizeof full - n, "%s%s", blank, unit);
     } else if (type == INTEGER) {
-        size_t n = qz::decimal(full, 32, asInt());
+        size_t n = qz::decimal(full, 32, whole());
         std::snprintf(full + n, sizeof full - n, "%s%s", blank, unit);
     } else if (type == SWITCH && label) {
-        qz::copy_cut(full, asInt() ? on_slot(label) : off_slot(label), 9);
+        qz::copy_cut(full, whole() ? on_slot(label) : off_slot(label), 9);
     }
     qz::copy_cut(text, full, kHostText);
 }

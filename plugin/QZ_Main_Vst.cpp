@@ -2,7 +2,6 @@
 
 #include "QZ_Math.h"
 #include "QZ_Text.h"
-#include "Win.h"
 
 #include <cmath>
 #include <cstring>
@@ -48,13 +47,7 @@ void QZ_Main_Vst::getParameterLabel(int32_t index, char* label) {
         std::memset(label, 0, kVstMaxParamStrLen);
 }
 
-qz::PaintMutex* QZ_Main_Vst::changes() {
-    QZ_Main_Vst_Editor* e = editorObject();
-    return e && e->window() ? &e->window()->paintMutex : nullptr;
-}
-
 void QZ_Main_Vst::getParameterDisplay(int32_t index, char* text) {
-    qz::PaintLock lock(changes());
     if (auto* p = app.param(index))
         p->hostDisplay(text);
     else
@@ -75,14 +68,12 @@ void QZ_Main_Vst::setSampleRate(float rate) {
 }
 
 int32_t QZ_Main_Vst::getChunk(void** data, bool) {
-    qz::PaintLock lock(changes());
     QZ_value state = app.getState();
     *data = state.asPtr<void>();
     return state.length;
 }
 
 int32_t QZ_Main_Vst::setChunk(void* data, int32_t size, bool) {
-    qz::PaintLock lock(changes());
     app.setState(QZ_value(reinterpret_cast<uintptr_t>(data), QZ_value::NONE, size));
     return size;
 }
@@ -115,14 +106,14 @@ void QZ_Main_Vst::setParameter(int32_t index, float x) {
     QZ_Application::Param* p = app.param(index);
     // A value that is not a number would land as nonsense in every block.
     if (!p || !std::isfinite(x)) return;
-    qz::PaintLock lock(changes());
+    // No lock, on any thread: the blocks are set at once and the editor
+    // follows on its own thread.
     p->setNormalised(x);
     p->apply(app.target(index));
 }
 
 float QZ_Main_Vst::getParameter(int32_t index) {
     QZ_Application::Param* p = app.param(index);
-    qz::PaintLock lock(changes());
     return p ? p->normalised() : 0.0f;
 }
 

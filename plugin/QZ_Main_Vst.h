@@ -4,10 +4,6 @@
 #include "QZ_Export.h"
 #include "QZ_Main_Vst_Editor.h"
 
-namespace qz {
-class PaintMutex;
-}
-
 // The plug-in: answers the host and hands every real piece of work to the
 // sustainer application it embeds.
 class QZ_Main_Vst : public AudioEffectX {
@@ -45,12 +41,6 @@ public:
 
     static const char vendor[];
     static const char title[];
-
-    // Parameter changes and reads hold the editor window's paint mutex (null
-    // without an editor): hosts set parameters from their audio and interface
-    // threads, and the interface thread paints and turns knobs under the same
-    // mutex, so each change lands whole, between the others.
-    qz::PaintMutex* changes();
 
 private:
     QZ_Main_Vst_Editor* ownEditor = nullptr; // one not given to hosts

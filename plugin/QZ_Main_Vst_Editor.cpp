@@ -18,9 +18,9 @@ bool QZ_Main_Vst_Editor::getRect(ERect** r) {
     return true;
 }
 
-// Attaching and detaching hold the paint mutex (the parameters' too): a
-// parameter changed on another thread lands before or after, never half-way.
-// Not while placing: the host's window may answer from another thread.
+// Attaching and detaching hold the paint mutex: the window's own thread may
+// be painting or refreshing. Not while placing: the host's window may answer
+// from another thread.
 bool QZ_Main_Vst_Editor::open(void* parent) {
     // A window we were given and could not use: not open (no host window at
     // all composes off-screen).

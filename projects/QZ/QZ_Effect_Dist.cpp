@@ -151,10 +151,11 @@ QZ_Effect_Dist::Params QZ_Effect_Dist::params(int32_t T, int32_t H, int32_t flag
 }
 
 void QZ_Effect_Dist::derive() {
-    int32_t T = qz::trunc32(double(level) * (1.0 - s));
+    const int32_t D = level; // once: a command on another thread may set it
+    int32_t T = qz::trunc32(double(D) * (1.0 - s));
     threshold = T;
     // 64-bit difference: a softness outside 0 ... 1 must not overflow it
-    half = int32_t((int64_t(level) - T) / 2);
+    half = int32_t((int64_t(D) - T) / 2);
 }
 
 void QZ_Effect_Dist::process() {

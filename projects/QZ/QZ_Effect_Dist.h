@@ -41,15 +41,15 @@ class QZ_Effect_Dist : public QZ_Effect {
 public:
     QZ_Buffer* i = nullptr;
     QZ_Buffer* o = nullptr;
-    int32_t bias = 0;                    // B, internal units, carried across blocks
-    qz::Shared<int32_t> rate{0x4000000}; // K, 32 fraction bits
-    float k = 0.0f;                      // bias rate setting, normalised to 48 kHz
-    int32_t level = 0x1000000;           // D = d * 2^29
-    qz::Shared<int32_t> half{0};         // H, the knee half-width
-    qz::Shared<int32_t> threshold{0};    // T
-    static constexpr int kneeShift = 1;  // no option changes it
-    qz::Shared<int32_t> l{0};            // flags; bit 0: asymmetric
-    double s = 0.5;                      // softness
+    int32_t bias = 0;                     // B, internal units, carried across blocks
+    qz::Shared<int32_t> rate{0x4000000};  // K, 32 fraction bits
+    float k = 0.0f;                       // bias rate setting, normalised to 48 kHz
+    qz::Shared<int32_t> level{0x1000000}; // D = d * 2^29
+    qz::Shared<int32_t> half{0};          // H, the knee half-width
+    qz::Shared<int32_t> threshold{0};     // T
+    static constexpr int kneeShift = 1;   // no option changes it
+    qz::Shared<int32_t> l{0};             // flags; bit 0: asymmetric
+    double s = 0.5;                       // softness
 
     QZ_Effect_Dist() { derive(); }
 

@@ -57,7 +57,7 @@ TEST(Sustainer, AfterCreateEveryBlockIsOnWithTheDefaults) {
     EXPECT_STREQ(a.texts.toneText, "150Hz");
     EXPECT_STREQ(a.texts.levelText, "-6dB");
     EXPECT_EQ(a.meterDivider, 1); // the silent run took the meter step
-    EXPECT_EQ(a.meterIn, 0.0f);
+    EXPECT_EQ(a.meterIn.load(), 0.0f);
     EXPECT_EQ(a.chain->bl, 512);
 }
 
@@ -76,6 +76,7 @@ TEST(Sustainer, SustainAtMinus45SendsLimiterAndLevelFactor) {
     static_cast<QZ_Effect_Koef*>(a.blocks[QZ_Application::LEVEL_FACTOR])->K = 0;
     h.set(1, 1.0f);
     EXPECT_EQ(static_cast<QZ_Effect_Koef*>(a.blocks[QZ_Application::LEVEL_FACTOR])->K, K);
+    a.follow(false); // the editor's side
     EXPECT_STREQ(a.texts.sustainText, "-45dB");
 }
 
@@ -83,6 +84,7 @@ TEST(Sustainer, FreqRetunesTheHighPass) {
     Host h;
     h.set(2, 0.5f); // 225 Hz
     EXPECT_EQ(static_cast<QZ_Effect_Hipass*>(h.app().blocks[QZ_Application::HIPASS])->f, 225);
+    h.app().follow(false);
     EXPECT_STREQ(h.app().texts.toneText, "225Hz");
 }
 

@@ -5,6 +5,7 @@
 #include "QZ_Object.h"
 #include "QZ_PluginHost.h"
 #include "QZ_TestSupport.h"
+#include "Wid_Butt.h"
 #include "Wid_Knob.h"
 #include "Wid_Text.h"
 #include "Win.h"
@@ -72,8 +73,14 @@ TEST(Editor, SetParameterMovesTheKnobAndTheReadOut) {
     Host h;
     for (auto& t : cases) {
         const KnobCase& kc = kKnobs[t.c];
-        h.set(kc.param, t.x);
         QZ_Wid_Knob* k = knob(h, kc.knob);
+        const int32_t frame = k->frame;
+        const std::string text = readout(h, kc.text);
+        h.set(kc.param, t.x);
+        // Nothing of the editor's on the host's thread: it follows on its own.
+        EXPECT_EQ(k->frame, frame) << t.text;
+        EXPECT_EQ(readout(h, kc.text), text);
+        h.app().follow(false);
         EXPECT_NEAR(k->value(), t.value, step(k)) << t.text;
         EXPECT_EQ(readout(h, kc.text), t.text);
     }
@@ -92,6 +99,7 @@ TEST(Editor, StateSwitchesTheKnobsCaptionsReadOutsAndMeterOnly) {
     Host h;
     for (float x : {0.0f, 1.0f}) {
         h.set(0, x);
+        h.app().follow(false);
         for (int i = 0; i < A::WIDGETS; ++i) {
             bool follows = i >= A::W_SUSTAIN_CAPTION;
             auto* w = static_cast<QZ_Wid*>(h.app().widgets[i]);
@@ -169,6 +177,60 @@ TEST(EditorHost, OpenCloseOpenShowsTheSameWidgetsWithCurrentValues) {
     EXPECT_EQ(h.said, "");
 }
 
+// The panel as an editor opened off-screen shows it: the widgets attached
+// to a window of their own, painted whole, detached again.
+std::vector<uint32_t> panel_of(Host& h) {
+    QZ_Win_Surface win(200, 156);
+    h.app().attach(&win);
+    win.invalidate({0, 0, 200, 156});
+    std::vector<uint32_t> px(size_t(200) * 156);
+    for (int y = 0; y < 156; ++y)
+        std::memcpy(px.data() + size_t(y) * 200, win.surface.row(y), 200 * 4);
+    h.app().detach();
+    return px;
+}
+
+TEST(EditorHost, ChangesWhileClosedShowAtTheNextOpenAsInAnInstanceMadeWithThem) {
+    const float x[A::PARAMS] = {0.0f, 0.2f, 0.9f, 0.35f}; // State off: the fading too
+    Host changed, made;
+    const auto first = panel_of(changed); // opened and closed with the defaults
+    for (int p = 0; p < A::PARAMS; ++p) {
+        changed.set(p, x[p]);
+        made.set(p, x[p]);
+    }
+    const auto reopened = panel_of(changed);
+    EXPECT_NE(reopened, first);
+    EXPECT_EQ(reopened, panel_of(made)); // read-outs, knobs, button, fading: every pixel
+    for (const KnobCase& k : kKnobs) {
+        EXPECT_EQ(knob(changed, k.knob)->frame, knob(made, k.knob)->frame);
+        EXPECT_EQ(readout(changed, k.text), readout(made, k.text));
+    }
+    EXPECT_EQ(readout(changed, A::W_SUSTAIN_TEXT), "-9dB");
+    auto button = [](Host& h) { return static_cast<QZ_Wid_Butt*>(h.app().widgets[A::W_BUTTON]); };
+    EXPECT_EQ(button(changed)->frame, 0);
+    EXPECT_EQ(button(made)->frame, 0);
+}
+
+TEST(EditorHost, EveryFrameOfEveryKnobComesBackToItselfThroughItsParameter) {
+    Host h;
+    for (const KnobCase& kc : kKnobs) {
+        QZ_Wid_Knob* k = knob(h, kc.knob);
+        A::Param* p = h.app().param(kc.param);
+        for (int32_t f = 0; f < k->strip.frames; ++f) {
+            k->frame = f;
+            p->setReal(k->value()); // what a drag to frame f stores
+            p->apply(&h.app());
+            h.app().follow(false);
+            ASSERT_EQ(k->frame, f) << kc.param;
+            ASSERT_EQ(p->real(), k->value());
+        }
+    }
+    // A value between frames shows the frame below it, as before.
+    h.set(1, 0.2f); // -9 dB: frame 19.8
+    h.app().follow(false);
+    EXPECT_EQ(knob(h, A::W_SUSTAIN_KNOB)->frame, 19);
+}
+
 // The panel in an off-screen window, driven by the window's own mouse rules.
 struct Panel : testing::Test {
     Host h;
@@ -225,6 +287,39 @@ TEST_F(Panel, DraggingAKnobSetsItsParameterReadOutAndBlocks) {
     }
 }
 
+TEST_F(Panel, ADragShowsTheFrameItSetsAndAClickWithoutMovementChangesNothing) {
+    QZ_Wid_Knob* k = knob(h, A::W_SUSTAIN_KNOB);
+    h.set(1, 13.0f / 99.0f);
+    EXPECT_TRUE(win.refresh());
+    ASSERT_EQ(k->frame, 13);
+    QZ_Rect r = rect(A::W_SUSTAIN_KNOB);
+    const int32_t x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+    win.mouse_move(x, y);
+    win.button_down(x, y);
+    win.mouse_move(x + 14, y);
+    win.button_up();
+    EXPECT_EQ(k->frame, 27); // not 26: frame 27's value maps back to 27
+    EXPECT_FLOAT_EQ(h.app().sustain.real(), -45.0f * 27 / 99);
+    EXPECT_EQ(h.text(effGetParamDisplay, 1), "-12.272");
+    EXPECT_EQ(readout(h, A::W_SUSTAIN_TEXT), "-12dB");
+
+    // A host's value between frames survives a click: press, the move to
+    // the same point that platforms send with it, release.
+    h.set(1, 0.2f);
+    EXPECT_TRUE(win.refresh());
+    win.mouse_move(x, y);
+    win.button_down(x, y);
+    win.mouse_move(x, y);
+    win.button_up();
+    EXPECT_EQ(h.app().sustain.real(), -9.0f);
+    // but a move away and back is a turn
+    win.button_down(x, y);
+    win.mouse_move(x + 1, y);
+    win.mouse_move(x, y);
+    win.button_up();
+    EXPECT_EQ(h.app().sustain.real(), k->value());
+}
+
 TEST_F(Panel, StateOffFadesTheKnobsSideOnly) {
     const int unchanged[] = {A::W_BUTTON_CAPTION, A::W_TITLE, 1, 18};
     const int faded[] = {A::W_SUSTAIN_KNOB, A::W_TONE_KNOB,       A::W_LEVEL_KNOB,
@@ -235,6 +330,8 @@ TEST_F(Panel, StateOffFadesTheKnobsSideOnly) {
     for (int i : faded)
         on_f.push_back(pixels(rect(i)));
     h.set(0, 0.0f);
+    EXPECT_EQ(pixels(rect(A::W_SUSTAIN_KNOB)), on_f[0]); // not drawn by the host's call
+    EXPECT_TRUE(win.refresh());
     for (size_t i = 0; i < std::size(unchanged); ++i)
         EXPECT_EQ(pixels(rect(unchanged[i])), on_u[i]) << unchanged[i];
     for (size_t i = 0; i < std::size(faded); ++i)
@@ -273,29 +370,33 @@ TEST(Meter, LevelOfTheFirstEnvelopeSample) {
     }
 }
 
-TEST_F(Panel, MeterFollowsEverySecondCallAndOnlyAsksForARepaint) {
+TEST_F(Panel, MeterFollowsEverySecondCallAndTheEditorPaintsIt) {
     A& a = h.app();
     h.dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
-    EXPECT_FALSE(win.paint_pending()); // the silent run left both lines at 0
-    EXPECT_EQ(a.meterLines[0].level, 0.0f);
+    EXPECT_EQ(a.meterLines[0].level, 0.0f); // as the silent run left it
     auto dark = pixels(rect(A::W_METER));
     std::vector<float> loud(2048);
     for (size_t i = 0; i < loud.size(); ++i)
         loud[i] = 0.9f * float(std::sin(0.1 * double(i)));
+    const uint32_t steps = a.meterSteps.load();
     h.process(loud); // the second call since create: no step
-    EXPECT_FALSE(win.paint_pending());
+    EXPECT_EQ(a.meterSteps.load(), steps);
     h.process(loud);
-    EXPECT_GT(a.meterIn, 0.5f);
-    EXPECT_EQ(a.meterLines[0].level, a.meterIn);
-    EXPECT_EQ(a.meterLines[1].level, a.meterOut);
-    EXPECT_EQ(pixels(rect(A::W_METER)), dark); // nothing painted on the audio side
-    EXPECT_TRUE(win.paint_pending());
-    EXPECT_NE(pixels(rect(A::W_METER)), dark);
-    EXPECT_FALSE(win.paint_pending()); // one request, one paint
+    EXPECT_EQ(a.meterSteps.load(), steps + 1);
+    EXPECT_GT(a.meterIn.load(), 0.5f);
+    // The audio side only publishes: no lamp recoloured, nothing painted.
+    EXPECT_EQ(a.meterLines[0].level, 0.0f);
+    EXPECT_EQ(pixels(rect(A::W_METER)), dark);
+    EXPECT_TRUE(win.refresh()); // the editor's refresh
+    EXPECT_EQ(a.meterLines[0].level, a.meterIn.load());
+    EXPECT_EQ(a.meterLines[1].level, a.meterOut.load());
+    auto lit = pixels(rect(A::W_METER));
+    EXPECT_NE(lit, dark);
     a.detach();
     h.process(loud);
     h.process(loud);
-    EXPECT_FALSE(win.paint_pending()); // closed: nothing asked for
+    EXPECT_TRUE(win.refresh());
+    EXPECT_EQ(pixels(rect(A::W_METER)), lit); // closed: nothing followed
 }
 
 } // namespace

@@ -1,8 +1,7 @@
 // The plug-in used the way hosts use it: audio on a thread of its own, with
 // parameters automated from that thread, while the interface thread opens,
 // paints, drags and closes the editor and sets parameters too. In the
-// ThreadSanitizer build (native-tsan) any race the design does not accept
-// fails the test.
+// ThreadSanitizer build (native-tsan) any race fails the test.
 #include "QZ_Effect_Koef.h"
 #include "QZ_Main_Vst_Editor.h"
 #include "QZ_Object.h"
@@ -70,7 +69,7 @@ TEST(Threads, AudioRunsWhileTheEditorAndParametersChangeOnOtherThreads) {
             win.button_up();
             fx->setParameter(fx, 2, float(cycle % 9) / 8.0f);
             for (int i = 0; i < 4; ++i) {
-                win.paint_pending(); // what the meter asked for
+                win.refresh(); // the editor's side: knobs, read-outs, meter
                 std::this_thread::yield();
             }
             editor->close();

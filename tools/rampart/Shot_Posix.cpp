@@ -123,9 +123,9 @@ int shot_command(const std::vector<std::string>& args, std::FILE* out, std::FILE
             for (const auto& [index, x] : find_parameters(plugin, o.settings.parameters))
                 plugin.set_parameter(index, x);
         }
-        // The audio only asks for the meter's repaint; a host's window would
-        // paint it next.
-        editor.window().paint_pending();
+        // Parameters and audio only publish; the editor's refresh (a host's
+        // window runs it every few milliseconds) brings the panel up to date.
+        editor.window().refresh();
         width = editor.window().surface.width;
         height = editor.window().surface.height;
         save_png(editor.window().surface, temp);

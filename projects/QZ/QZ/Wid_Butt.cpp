@@ -23,7 +23,7 @@ void QZ_Wid_Butt::setState(bool s) {
 void QZ_Wid_Butt::press(int32_t, int32_t) {
     if (var) {
         // The owner answers with "val"; until then the old frame stays.
-        var->value = uint32_t(state ? 0 : 1);
+        var->store(uint32_t(state ? 0 : 1));
         // A parameter record's own kind (beyond the plain types) is kept.
         if (var->type <= QZ_value::HANDLE) var->type = QZ_value::INT;
         var->apply(dat);

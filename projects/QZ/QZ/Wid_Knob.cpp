@@ -4,6 +4,8 @@
 #include "QZ_Options.h"
 #include "Win.h"
 
+#include <cmath>
+
 void QZ_Wid_Knob::draw(QZ_Pic_Base<QZ_Pix_A32>& dst, int32_t dx, int32_t dy, const QZ_Rect& src) {
     // A frame outside the strip (a value beyond the range) draws nothing.
     strip.draw_frame(frame, dst, dx, dy, src);
@@ -22,13 +24,20 @@ float QZ_Wid_Knob::value() const {
     return float(double(mn) + double(frame) / d * (double(mx) - double(mn)));
 }
 
+int32_t QZ_Wid_Knob::frameOf(float v) const {
+    if (mx == mn) return 0;
+    long double q =
+        (long double)(strip.frames - 1) * ((long double)v - mn) / ((long double)mx - mn);
+    // A frame's own value, rounded to a float, maps back a hair below or
+    // above the frame; truncating would show the frame before it. Within a
+    // thousandth of a frame is that frame; elsewhere the frame truncated.
+    long double nearest = std::nearbyint(q);
+    if (std::fabs(q - nearest) < FRAME_TOLERANCE) return qz::trunc32(nearest);
+    return qz::trunc32(q);
+}
+
 void QZ_Wid_Knob::setValue(float v) {
-    int32_t f = 0;
-    if (mx != mn) {
-        long double q =
-            (long double)(strip.frames - 1) * ((long double)v - mn) / ((long double)mx - mn);
-        f = qz::trunc32(q);
-    }
+    int32_t f = frameOf(v);
     if (!res.get()) return;
     frame = f;
     redraw();
@@ -38,11 +47,18 @@ void QZ_Wid_Knob::press(int32_t x, int32_t y) {
     anchorX = x;
     anchorY = y;
     anchorFrame = frame;
+    pressX = x;
+    pressY = y;
+    moved = false;
 }
 
 void QZ_Wid_Knob::drag(int32_t x, int32_t y) {
     const int32_t frames = strip.frames;
     if (frames <= 0) return; // nothing to turn
+    // A click is not a turn: a move to where the press was (platforms send
+    // one) leaves the value between frames that a host may have set.
+    if (!moved && x == pressX && y == pressY) return;
+    moved = true;
     int64_t f = int64_t(anchorFrame) + (int64_t(x) - anchorX) - (int64_t(y) - anchorY);
     if (f < 0 || f >= frames) {
         // Re-anchored at the end: moving back responds at once.
@@ -53,10 +69,11 @@ void QZ_Wid_Knob::drag(int32_t x, int32_t y) {
     }
     frame = int32_t(f);
     if (var) {
-        QZ_value r = QZ_value::real(value());
-        var->value = r.value;
-        var->type = QZ_value::FLOAT;
-        var->length = -1;
+        var->store(QZ_value::real(value()).value);
+        // Written only when they differ: a parameter record read by hosts on
+        // other threads keeps its (equal) kind untouched.
+        if (var->type != QZ_value::FLOAT) var->type = QZ_value::FLOAT;
+        if (var->length != -1) var->length = -1;
         var->apply(dat);
     } else {
         redraw();

@@ -16,6 +16,8 @@ public:
     void* dat = nullptr;
     qz::ResName res;
     QZ_value* var = nullptr; // bound value
+    int32_t pressX = 0, pressY = 0; // where the current press began
+    bool moved = false;             // the pointer left it since
 
     void draw(QZ_Pic_Base<QZ_Pix_A32>& dst, int32_t dx, int32_t dy, const QZ_Rect& src) override;
     void redraw() override;
@@ -27,6 +29,11 @@ public:
     float value() const;
     // Quantised to a frame; ignored without a strip name.
     void setValue(float v);
+    // The frame a value maps to: truncated, except that a value within
+    // FRAME_TOLERANCE of a frame is that frame (a frame's value comes back
+    // to it).
+    int32_t frameOf(float v) const;
+    static constexpr long double FRAME_TOLERANCE = 1e-3L;
 
     static QZ_value m_res(QZ_Wid_Knob* o, QZ_value v);
     static QZ_value m_com(QZ_Wid_Knob* o, QZ_value v);

@@ -12,7 +12,12 @@ void QZ_Wid_Text_Base::draw(QZ_Pic_Base<QZ_Pix_A32>& dst, int32_t dx, int32_t dy
 }
 
 void QZ_Wid_Text_Base::update() {
-    if (!win) return; // rendered at the first paint after attaching
+    // Rendered at the first paint after attaching, even where the text
+    // changed in place under the reference already rendered.
+    if (!win) {
+        rendered = nullptr;
+        return;
+    }
     // A paint on another thread may be reading the image; inside a paint the
     // mutex is ours already.
     qz::PaintLock lock(win->paintMutex);

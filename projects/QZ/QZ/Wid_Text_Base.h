@@ -21,7 +21,7 @@ public:
 
     // Renders first when the text reference is not the one rendered.
     void draw(QZ_Pic_Base<QZ_Pix_A32>& dst, int32_t dx, int32_t dy, const QZ_Rect& src) override;
-    // Renders the text; nothing while detached.
+    // Renders the text; while detached, at the first paint after attaching.
     void update() override;
     // The font name, size or weight changed; the new font shows at the next
     // rendering.

@@ -74,6 +74,20 @@ bool QZ_Win::paint_pending() {
     return true;
 }
 
+void QZ_Win::follow(Step s, void* data) {
+    qz::PaintLock lock(paintMutex);
+    step_ = s;
+    stepData_ = data;
+}
+
+bool QZ_Win::refresh() {
+    if (!paintMutex.lock(1000)) return false;
+    step();
+    paint_pending();
+    paintMutex.unlock();
+    return true;
+}
+
 void QZ_Win::copy_cell(void*, const QZ_Rect&, int32_t, int32_t) {}
 
 void QZ_Win::paint(void* target, const QZ_Rect& rect) {
@@ -152,12 +166,12 @@ QZ_Wid* QZ_Win::widget_at(int32_t x, int32_t y) const {
 }
 
 // Each mouse event holds the paint mutex throughout: what it changes (the
-// hover, the capture, a knob and the parameter behind it) is what a paint on
-// another thread reads, and parameter changes from other threads take it too.
+// hover, the capture, a knob) is what a paint on another thread reads.
 void QZ_Win::mouse_move(int32_t x, int32_t y) {
     qz::PaintLock lock(paintMutex);
     if (captured) {
         captured->drag(x - captured->left, y - captured->top);
+        step(); // what the drag changed, shown at once
         return;
     }
     QZ_Wid* w = widget_at(clamp(x, 0, width - 1), clamp(y, 0, height - 1));
@@ -180,6 +194,7 @@ void QZ_Win::button_down(int32_t x, int32_t y) {
     if (hovered && hovered->enabled) {
         captured = hovered;
         captured->press(x - captured->left, y - captured->top);
+        step();
     }
 }
 

@@ -91,6 +91,19 @@ public:
     // to copy_cell. Dropped when the paint mutex is not had within 1000 ms.
     void paint(void* target, const QZ_Rect& rect);
 
+    // What the window's owner does at every refresh: brings the widgets up
+    // to date with what other threads published (a parameter a host set, a
+    // meter's level). It runs on the window's own thread only, under the
+    // paint mutex: at every refresh and after every press and drag.
+    using Step = void (*)(void* data);
+    void follow(Step step, void* data); // null: nothing
+    // One refresh: the owner's step, then what was asked to be repainted.
+    // The window's own thread runs it every few milliseconds (Win32: a
+    // timer of the child window's own; X11: the window's thread); an
+    // off-screen window is refreshed by its owner. False when the paint
+    // mutex was not had within 1000 ms.
+    bool refresh();
+
     // The topmost widget at (x, y) that accepts the point, or null.
     QZ_Wid* widget_at(int32_t x, int32_t y) const;
 
@@ -112,6 +125,12 @@ private:
     // Requested and not yet painted: left, top, right, bottom in 16 bits each;
     // all zero when there is none.
     std::atomic<uint64_t> pending_{0};
+    Step step_ = nullptr;
+    void* stepData_ = nullptr;
+
+    void step() {
+        if (step_) step_(stepData_);
+    }
 
     void compose_cell(int32_t column, int32_t row, const QZ_Rect& rect);
     void draw_tinted(QZ_Wid* w, int32_t bx, int32_t by, const QZ_Rect& src, double k);

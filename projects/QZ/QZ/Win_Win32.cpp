@@ -104,6 +104,8 @@ HWND QZ_Win_Win32::hwnd(HWND p) {
     repaintTarget_.store(c);
     back.hdc = memory;
     if (memory && back.hbitmap) backDefault_ = SelectObject(memory, back.hbitmap);
+    // The refresh: whatever hosts do with effEditIdle. It goes with the window.
+    SetTimer(c, REFRESH_TIMER, REFRESH_MS, nullptr);
     return parent;
 }
 
@@ -151,6 +153,10 @@ LRESULT QZ_Win_Win32::message(HWND h, UINT m, WPARAM wp, LPARAM lp) {
         EndPaint(h, &ps);
         return 0;
     }
+    case WM_TIMER:
+        if (wp != REFRESH_TIMER) break;
+        refresh();
+        return 0;
     case WM_ERASEBKGND:
         return 1; // painting covers every pixel
     case WM_CLOSE:

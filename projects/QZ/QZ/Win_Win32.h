@@ -35,6 +35,11 @@ public:
 
     static LRESULT CALLBACK window_proc(HWND h, UINT message, WPARAM wp, LPARAM lp);
 
+    // The child window's timer, which refreshes it (QZ_Win::refresh) about
+    // sixty times a second.
+    static constexpr UINT_PTR REFRESH_TIMER = 1;
+    static constexpr UINT REFRESH_MS = 16;
+
 protected:
     void copy_cell(void* target, const QZ_Rect& clip, int32_t sx, int32_t sy) override;
 

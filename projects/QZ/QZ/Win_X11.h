@@ -3,8 +3,8 @@
 // window, on a connection to the X server of its own (made at the first open
 // and kept: X servers take a while to free a closed client's place), with a
 // thread of its own while open that reads the window's events, turns them
-// into paints and the platform-free mouse calls of QZ_Win, and paints what
-// other threads asked for. Without a parent it is the off-screen surface it
+// into paints and the platform-free mouse calls of QZ_Win, and refreshes the
+// window every few milliseconds. Without a parent it is the off-screen surface it
 // derives from.
 #include "Win.h"
 
@@ -32,8 +32,8 @@ public:
     // connection is its alone. Off-screen without a parent.
     void invalidate(const QZ_Rect& r) override;
 
-    // How often the window's thread looks for repaints asked for when no
-    // event wakes it.
+    // How often the window's thread refreshes the window (QZ_Win::refresh)
+    // when no event wakes it.
     static constexpr int POLL_MS = 10;
 
 protected:

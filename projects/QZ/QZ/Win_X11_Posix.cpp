@@ -173,7 +173,7 @@ void QZ_Win_X11::run(Screen* s) {
             std::free(e);
         }
         if (xcb_connection_has_error(s->c)) break; // the server went: nothing more to do
-        paint_pending();
+        refresh();
         xcb_flush(s->c);
         pollfd p{fd, POLLIN, 0};
         poll(&p, 1, POLL_MS);
