@@ -417,7 +417,8 @@ void QZ_Application::Sustain::changed(void* data) {
 
 void QZ_Application::Freq::changed(void* data) {
     auto* app = static_cast<QZ_Application*>(data);
-    app->settle([app, this] { QZ_command(app->texts.corner, app->blocks[HIPASS], double(real())); });
+    app->settle(
+        [app, this] { QZ_command(app->texts.corner, app->blocks[HIPASS], double(real())); });
 }
 
 void QZ_Application::Level::changed(void* data) {

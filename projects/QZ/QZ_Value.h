@@ -32,14 +32,19 @@ public:
         return QZ_value(bits, FLOAT);
     }
     static QZ_value text(const char* s) { return QZ_value(reinterpret_cast<uintptr_t>(s), TEXT); }
-    static QZ_value handle(const void* p) { return QZ_value(reinterpret_cast<uintptr_t>(p), HANDLE); }
+    static QZ_value handle(const void* p) {
+        return QZ_value(reinterpret_cast<uintptr_t>(p), HANDLE);
+    }
 
     // The value word read and written whole: a bound value is written by a
     // widget on the editor's thread and read by hosts on theirs.
     uintptr_t load() const {
-        return std::atomic_ref<uintptr_t>(const_cast<uintptr_t&>(value)).load(std::memory_order_relaxed);
+        return std::atomic_ref<uintptr_t>(const_cast<uintptr_t&>(value))
+            .load(std::memory_order_relaxed);
     }
-    void store(uintptr_t v) { std::atomic_ref<uintptr_t>(value).store(v, std::memory_order_relaxed); }
+    void store(uintptr_t v) {
+        std::atomic_ref<uintptr_t>(value).store(v, std::memory_order_relaxed);
+    }
 
     bool present() const { return type >= INT; }
     int32_t asInt() const { return int32_t(uint32_t(value)); }

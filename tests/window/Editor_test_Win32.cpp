@@ -8,6 +8,9 @@
 #include "QZ_Platform_Win32.h"
 #include "QZ_Vst2.h"
 #include "Screen.h"
+#include "Wid_Knob.h"
+#include "Wid_Text.h"
+#include "Win.h"
 
 #include <psapi.h>
 
@@ -16,6 +19,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -142,6 +146,100 @@ TEST(EditorUnderXvfb, OpensInTheHostsWindowFollowsTheMouseAndTheAudio) {
     dispatch(effEditClose);
     EXPECT_EQ(child_of(host.hwnd()), nullptr);
     dispatch(effClose);
+}
+
+// An instance of the plug-in's code linked into this program (its resources
+// still come from the DLL), reached as hosts reach it and, for what only the
+// editor knows (a knob's frame), through its object.
+struct Linked {
+    AEffect* fx = VSTPluginMain(&host_callback);
+    Linked() = default;
+    ~Linked() {
+        if (fx) fx->dispatcher(fx, effClose, 0, 0, nullptr, 0);
+    }
+    Linked(const Linked&) = delete;
+    Linked& operator=(const Linked&) = delete;
+    QZ_Application& app() { return static_cast<QZ_Main_Vst*>(fx->object)->app; }
+    intptr_t dispatch(int32_t op, intptr_t value = 0, void* ptr = nullptr, int32_t index = 0) {
+        return fx->dispatcher(fx, op, index, value, ptr, 0);
+    }
+};
+
+TEST(EditorUnderXvfb, ChangesWhileClosedShowAtTheNextOpenAsInAnInstanceMadeWithThem) {
+    HostWindow host(HOST_X, HOST_Y, 200, 156);
+    ASSERT_TRUE(move_pointer(HOST_X + 199, HOST_Y + 155)); // no knob or button lit up
+    const float x[4] = {0.0f, 0.2f, 0.9f, 0.35f};          // State off: the fading too
+    auto shown = [&](Linked& p) {
+        EXPECT_EQ(p.dispatch(effEditOpen, 0, host.hwnd()), 1);
+        pump_for(100);
+        Pixels px = read_window(child_of(host.hwnd()));
+        p.dispatch(effEditClose);
+        return px;
+    };
+    Linked changed, made;
+    ASSERT_NE(changed.fx, nullptr);
+    ASSERT_NE(made.fx, nullptr);
+    const Pixels first = shown(changed);
+    for (int i = 0; i < 4; ++i) {
+        changed.fx->setParameter(changed.fx, i, x[i]); // while closed
+        made.fx->setParameter(made.fx, i, x[i]);
+    }
+    const Pixels reopened = shown(changed);
+    EXPECT_NE(differences(reopened, first, SHOWN), "");
+    EXPECT_EQ(differences(reopened, shown(made), SHOWN), "");
+}
+
+TEST(EditorUnderXvfb, EveryFrameOfEveryKnobDraggedToStaysThereWithItsValue) {
+    Linked p;
+    ASSERT_NE(p.fx, nullptr);
+    HostWindow host(HOST_X, HOST_Y, 200, 156);
+    ASSERT_EQ(p.dispatch(effEditOpen, 0, host.hwnd()), 1);
+    pump_for(50);
+    const struct {
+        int field, param;
+        const char* unit;
+    } knobs[] = {{QZ_Application::W_SUSTAIN_KNOB, 1, "dB"},
+                 {QZ_Application::W_TONE_KNOB, 2, "Hz"},
+                 {QZ_Application::W_LEVEL_KNOB, 3, "dB"}};
+    for (const auto& kn : knobs) {
+        auto* k = static_cast<QZ_Wid_Knob*>(p.app().widgets[kn.field]);
+        auto* readout = static_cast<QZ_Wid_Text*>(p.app().widgets[kn.field + 1]);
+        QZ_Application::Param* param = p.app().param(kn.param);
+        const int x = HOST_X + k->left + k->width / 2, y = HOST_Y + k->top + k->height / 2;
+        QZ_Win* win = p.app().window;
+        ASSERT_TRUE(move_pointer(x, y));
+        ASSERT_TRUE(pump_until([&] { return win->hovered == k; }, 2000)) << kn.param;
+        press_left();
+        ASSERT_TRUE(pump_until([&] { return win->captured == k; }, 2000)) << kn.param;
+        // Far down: frame 0, anchored there; then up a pixel a frame.
+        const int bottom = y + k->strip.frames + 20;
+        for (int f = 0; f < k->strip.frames; ++f) {
+            ASSERT_TRUE(move_pointer(x, bottom - f));
+            ASSERT_TRUE(
+                pump_until([&] { return k->frame == f && param->real() == k->value(); }, 2000))
+                << "knob " << kn.param << " frame " << f << ": shows " << k->frame;
+            char want[400], display[16] = {};
+            std::snprintf(want, sizeof want, "%.0f%s", double(k->value()), kn.unit);
+            EXPECT_STREQ(readout->text, want);
+            p.dispatch(effGetParamDisplay, 0, display, kn.param);
+            std::snprintf(want, sizeof want, "%f", double(k->value()));
+            EXPECT_EQ(std::string(display), std::string(want).substr(0, 7)) << f;
+        }
+        release_left();
+        pump_for(20);
+        EXPECT_EQ(k->frame, k->strip.frames - 1);
+    }
+    // A click without movement leaves a host's value between frames alone.
+    p.fx->setParameter(p.fx, 1, 0.2f); // -9 dB
+    auto* sustain = static_cast<QZ_Wid*>(p.app().widgets[QZ_Application::W_SUSTAIN_KNOB]);
+    ASSERT_TRUE(move_pointer(HOST_X + sustain->left + 16, HOST_Y + sustain->top + 16));
+    pump_for(50);
+    press_left();
+    pump_for(50);
+    release_left();
+    pump_for(50);
+    EXPECT_EQ(p.app().sustain.real(), -9.0f);
+    p.dispatch(effEditClose);
 }
 
 // The plug-in's code linked into this program (its resources still come from

@@ -6,6 +6,8 @@
 #include "QZ_Object.h"
 #include "QZ_PluginHost.h"
 #include "QZ_TestSupport.h"
+#include "Wid_Knob.h"
+#include "Wid_Text.h"
 #include "Win.h"
 #include "Win_X11.h"
 
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -197,6 +200,106 @@ TEST(X11Editor, OpensInTheHostWindowAndFollowsPointerParametersAndAudio) {
     EXPECT_EQ(h.dispatch(effEditClose), 0);
     EXPECT_EQ(qz::x11::live_windows(), 0);
     EXPECT_EQ(h.said, "");
+}
+
+TEST(X11Editor, ChangesWhileClosedShowAtTheNextOpenAsInAnInstanceMadeWithThem) {
+    HostWindow host;
+    host.move(W - 1, H - 1);                              // no knob or button lit up
+    const float x[A::PARAMS] = {0.0f, 0.2f, 0.9f, 0.35f}; // State off: the fading too
+    auto set_all = [&](Host& h) {
+        for (int p = 0; p < A::PARAMS; ++p)
+            h.set(p, x[p]);
+    };
+    const auto plain = composed(), wanted = composed(set_all);
+    ASSERT_FALSE(same(plain, wanted));
+    Host changed;
+    ASSERT_EQ(changed.dispatch(effEditOpen, 0, 0, host.handle()), 1);
+    ASSERT_TRUE(soon([&] { return same(host.pixels(), plain); }));
+    changed.dispatch(effEditClose);
+    set_all(changed); // while closed
+    ASSERT_EQ(changed.dispatch(effEditOpen, 0, 0, host.handle()), 1);
+    EXPECT_TRUE(soon([&] { return same(host.pixels(), wanted); })) << "stale after reopening";
+    const auto reopened = host.pixels();
+    changed.dispatch(effEditClose);
+
+    Host made;
+    set_all(made);
+    ASSERT_EQ(made.dispatch(effEditOpen, 0, 0, host.handle()), 1);
+    EXPECT_TRUE(soon([&] { return same(host.pixels(), wanted); }));
+    EXPECT_TRUE(same(host.pixels(), reopened));
+    made.dispatch(effEditClose);
+}
+
+// What the editor shows and holds for a knob, read under its paint mutex: the
+// editor's thread changes it under the same mutex.
+struct KnobState {
+    int32_t frame;
+    float value, param;
+    std::string readout;
+};
+KnobState knob_state(Host& h, int field, int param) {
+    QZ_Win* win = h.object()->editorObject()->window();
+    qz::PaintLock lock(win->paintMutex);
+    auto* k = static_cast<QZ_Wid_Knob*>(h.app().widgets[field]);
+    return {k->frame, k->value(), h.app().param(param)->real(),
+            static_cast<QZ_Wid_Text*>(h.app().widgets[field + 1])->text};
+}
+
+TEST(X11Editor, EveryFrameOfEveryKnobDraggedToStaysThereWithItsValue) {
+    HostWindow host;
+    Host h;
+    ASSERT_EQ(h.dispatch(effEditOpen, 0, 0, host.handle()), 1);
+    const auto plain = composed();
+    ASSERT_TRUE(soon([&] { return same(host.pixels(), plain); }));
+    const struct {
+        int field, param;
+        const char* unit;
+    } knobs[] = {
+        {A::W_SUSTAIN_KNOB, 1, "dB"}, {A::W_TONE_KNOB, 2, "Hz"}, {A::W_LEVEL_KNOB, 3, "dB"}};
+    for (const auto& kn : knobs) {
+        const QZ_Rect r = rect_of(h, kn.field);
+        const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+        const int frames = static_cast<QZ_Wid_Knob*>(h.app().widgets[kn.field])->strip.frames;
+        host.move(x, y);
+        host.button(true);
+        // Far down: frame 0, anchored there; then up a pixel a frame.
+        const int bottom = y + frames + 20;
+        host.move(x, bottom);
+        for (int f = 0; f < frames; ++f) {
+            if (f > 0) host.move(x, bottom - f);
+            KnobState k{};
+            ASSERT_TRUE(soon([&] {
+                k = knob_state(h, kn.field, kn.param);
+                return k.frame == f && k.param == k.value;
+            })) << "knob "
+                << kn.param << " frame " << f << ": shows " << k.frame;
+            char readout[400], display[16] = {}, want[400];
+            std::snprintf(readout, sizeof readout, "%.0f%s", double(k.value), kn.unit);
+            EXPECT_EQ(k.readout, readout);
+            h.dispatch(effGetParamDisplay, kn.param, 0, display);
+            std::snprintf(want, sizeof want, "%f", double(k.value));
+            EXPECT_EQ(display, std::string(want).substr(0, 7)) << f;
+        }
+        host.button(false);
+        EXPECT_EQ(knob_state(h, kn.field, kn.param).frame, frames - 1);
+    }
+
+    // A click without movement leaves a host's value between frames alone.
+    h.set(1, 0.2f); // -9 dB
+    const QZ_Rect r = rect_of(h, A::W_SUSTAIN_KNOB);
+    host.move((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    host.button(true);
+    host.button(false);
+    // Then a drag on another knob: once that shows, the click was taken.
+    const float tone = h.get(2);
+    const QZ_Rect t = rect_of(h, A::W_TONE_KNOB);
+    host.move((t.left + t.right) / 2, (t.top + t.bottom) / 2);
+    host.button(true);
+    host.move((t.left + t.right) / 2, (t.top + t.bottom) / 2 + 5);
+    host.button(false);
+    ASSERT_TRUE(soon([&] { return h.get(2) != tone; }));
+    EXPECT_EQ(h.app().sustain.real(), -9.0f);
+    EXPECT_EQ(h.dispatch(effEditClose), 0);
 }
 
 TEST(X11Editor, OpenCloseCyclesLeaveXResourcesAndMemoryFlat) {

@@ -15,7 +15,7 @@ public:
     Notify com = nullptr;
     void* dat = nullptr;
     qz::ResName res;
-    QZ_value* var = nullptr; // bound value
+    QZ_value* var = nullptr;        // bound value
     int32_t pressX = 0, pressY = 0; // where the current press began
     bool moved = false;             // the pointer left it since
 
