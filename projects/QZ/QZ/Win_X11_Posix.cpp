@@ -197,11 +197,15 @@ void QZ_Win_X11::handle(Screen* s, const void* event) {
     }
     case XCB_BUTTON_PRESS: {
         const auto* b = static_cast<const xcb_button_press_event_t*>(event);
-        // The left button only, as on Windows.
+        // The left button only, as on Windows; and inside: under our grab a
+        // press elsewhere comes to us too.
         if (b->detail != 1 || b->event != s->window) break;
-        // The drag goes on wherever the pointer goes until the release.
+        if (b->event_x < 0 || b->event_y < 0 || b->event_x >= width || b->event_y >= height) break;
+        // The drag goes on wherever the pointer goes until the release. The
+        // next press too: the server may take it before our ungrab arrives.
         xcb_discard_reply(s->c, xcb_grab_pointer(s->c, 0, s->window,
-                                                 XCB_EVENT_MASK_BUTTON_RELEASE |
+                                                 XCB_EVENT_MASK_BUTTON_PRESS |
+                                                     XCB_EVENT_MASK_BUTTON_RELEASE |
                                                      XCB_EVENT_MASK_POINTER_MOTION,
                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
                                                  XCB_NONE, XCB_NONE, b->time)
