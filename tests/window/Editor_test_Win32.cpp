@@ -211,12 +211,13 @@ TEST(EditorUnderXvfb, EveryFrameOfEveryKnobDraggedToStaysThereWithItsValue) {
         ASSERT_TRUE(pump_until([&] { return win->hovered == k; }, 2000)) << kn.param;
         press_left();
         ASSERT_TRUE(pump_until([&] { return win->captured == k; }, 2000)) << kn.param;
-        // Far down: frame 0, anchored there; then up a pixel a frame.
-        const int bottom = y + k->strip.frames + 20;
+        // Left to frame 0, then right a pixel a frame: all inside the window
+        // (a leave would end the drag).
+        const int zero = x - k->frame;
         for (int f = 0; f < k->strip.frames; ++f) {
-            ASSERT_TRUE(move_pointer(x, bottom - f));
-            ASSERT_TRUE(
-                pump_until([&] { return k->frame == f && param->real() == k->value(); }, 2000))
+            auto there = [&] { return k->frame == f && param->real() == k->value(); };
+            ASSERT_TRUE(move_pointer(zero + f, y));
+            ASSERT_TRUE(pump_until(there, 2000))
                 << "knob " << kn.param << " frame " << f << ": shows " << k->frame;
             char want[400], display[16] = {};
             std::snprintf(want, sizeof want, "%.0f%s", double(k->value()), kn.unit);

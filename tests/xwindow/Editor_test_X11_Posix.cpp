@@ -336,6 +336,21 @@ TEST(X11Editor, OpenCloseCyclesLeaveXResourcesAndMemoryFlat) {
 #endif
 }
 
+TEST(X11Editor, APlugInClosedWithItsEditorStillOpenGoesCleanly) {
+    HostWindow host;
+    for (int round = 0; round < 20; ++round) {
+        Host h;
+        ASSERT_EQ(h.dispatch(effEditOpen, 0, 0, host.handle()), 1);
+        // Changes for the editor's thread to follow while the plug-in goes.
+        for (int i = 0; i < 4; ++i) {
+            h.process(std::vector<float>(512, 0.5f * float(i % 2)));
+            h.set(1, 0.1f * float(i));
+        }
+        h.close(); // effClose, no effEditClose first
+    }
+    EXPECT_EQ(qz::x11::live_windows(), 0);
+}
+
 TEST(X11Editor, AHostWindowThatGoesFirstOrIsNoneIsSurvived) {
     Host h;
     {
