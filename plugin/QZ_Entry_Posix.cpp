@@ -1,13 +1,9 @@
-// The entry point's other names, as Linux hosts look them up. (The Windows
-// library exports them through its module-definition file.)
+// The entry point's other name, as older Linux hosts look it up. (The Windows
+// library exports its other names through its module-definition file.)
 #include "QZ_Main_Vst.h"
 
-extern "C" {
-QZ_EXPORT AEffect* vst_entry_main(audioMasterCallback host) __asm__("main");
-QZ_EXPORT AEffect* vst_entry_MAIN(audioMasterCallback host) __asm__("MAIN");
-QZ_EXPORT AEffect* vst_entry_underscore(audioMasterCallback host) __asm__("_VSTPluginMain");
-}
+extern "C" QZ_ENTRY AEffect* vst_entry_main(audioMasterCallback host) __asm__("main");
 
-AEffect* vst_entry_main(audioMasterCallback host) { return VSTPluginMain(host); }
-AEffect* vst_entry_MAIN(audioMasterCallback host) { return VSTPluginMain(host); }
-AEffect* vst_entry_underscore(audioMasterCallback host) { return VSTPluginMain(host); }
+AEffect* vst_entry_main(audioMasterCallback host) {
+    return VSTPluginMain(host);
+}

@@ -47,6 +47,6 @@ private:
 };
 
 extern "C" {
-QZ_EXPORT AEffect* VSTPluginMain(audioMasterCallback host);
+QZ_ENTRY AEffect* VSTPluginMain(audioMasterCallback host);
 QZ_EXPORT AEffect* _MAIN(audioMasterCallback host);
 }

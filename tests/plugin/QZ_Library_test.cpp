@@ -13,10 +13,12 @@ intptr_t host(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
+// The names every build exports; the Windows library's others are tested
+// with its exports.
 TEST(Library, EveryEntryNameCreatesAWorkingPlugin) {
     qz::test::Library lib(qz::test::plugin_library_path());
     ASSERT_TRUE(lib.loaded()) << qz::test::plugin_library_path();
-    for (const char* name : {"VSTPluginMain", "main", "MAIN", "_VSTPluginMain", "_MAIN"}) {
+    for (const char* name : {"VSTPluginMain", "main"}) {
         auto entry = reinterpret_cast<VstPluginMainProc>(lib.symbol(name));
         ASSERT_NE(entry, nullptr) << name;
         AEffect* fx = entry(&host);
@@ -32,18 +34,6 @@ TEST(Library, EveryEntryNameCreatesAWorkingPlugin) {
         EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(float)), 0);
         EXPECT_EQ(fx->dispatcher(fx, effClose, 0, 0, nullptr, 0.0f), 1);
     }
-}
-
-TEST(Library, LoadRoutineStoresTheModuleInstance) {
-    qz::test::Library lib(qz::test::plugin_library_path());
-    ASSERT_TRUE(lib.loaded());
-    auto instance = static_cast<void**>(lib.symbol("hInstance"));
-    ASSERT_NE(instance, nullptr);
-    EXPECT_EQ(*instance, lib.instance());
-    // the framework's exported data is there too
-    auto ok = static_cast<const char* const*>(lib.symbol("QZ_OK"));
-    ASSERT_NE(ok, nullptr);
-    EXPECT_STREQ(*ok, "Operation OK");
 }
 
 } // namespace

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Checks a Windows DLL's export and import tables:
-#   check_exports.sh OBJDUMP DLL EXPECTED_LIST
+#   check_exports.sh OBJDUMP DLL EXPECTED_LIST [IMPORT_LIST]
 # Every name in EXPECTED_LIST (one a line, '#' starts a comment) must be in the
 # export name table, and the DLL may import nothing but Windows system DLLs:
-# a host machine has no MinGW runtime to offer.
+# a host machine has no MinGW runtime to offer. With IMPORT_LIST (same form),
+# the DLLs it imports at load time must be exactly those, in any case: a
+# library that a host would load with the plug-in, unasked, shows up there.
 set -euo pipefail
 
-if [ $# -ne 3 ]; then
-    echo "usage: $0 OBJDUMP DLL EXPECTED_LIST" >&2
+if [ $# -ne 3 ] && [ $# -ne 4 ]; then
+    echo "usage: $0 OBJDUMP DLL EXPECTED_LIST [IMPORT_LIST]" >&2
     exit 2
 fi
-objdump=$1 dll=$2 list=$3
+objdump=$1 dll=$2 list=$3 import_list=${4:-}
 
 if ! dump=$("$objdump" -p "$dll" 2>&1); then
     echo "check_exports: $objdump -p $dll failed:" >&2
@@ -18,6 +20,10 @@ if ! dump=$("$objdump" -p "$dll" 2>&1); then
     exit 2
 fi
 [ -r "$list" ] || { echo "check_exports: cannot read $list" >&2; exit 2; }
+if [ -n "$import_list" ] && [ ! -r "$import_list" ]; then
+    echo "check_exports: cannot read $import_list" >&2
+    exit 2
+fi
 
 # Export names: the table after "[Ordinal/Name Pointer] Table", up to the next
 # blank line; the name is the last field ("[   0] NAME" or, in newer binutils,
@@ -28,7 +34,8 @@ exports=$(printf '%s\n' "$dump" | tr -d '\r' | awk '
     inside && /^[[:space:]]*\[/        { print $NF }')
 imports=$(printf '%s\n' "$dump" | tr -d '\r' | sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p')
 
-expected=$(tr -d '\r' <"$list" | sed 's/#.*//; s/^[[:space:]]*//; s/[[:space:]]*$//' | grep -v '^$' || true)
+names() { tr -d '\r' <"$1" | sed 's/#.*//; s/^[[:space:]]*//; s/[[:space:]]*$//' | grep -v '^$' || true; }
+expected=$(names "$list")
 
 status=0
 missing=0
@@ -53,6 +60,24 @@ while IFS= read -r lib; do
         status=1
     fi
 done <<<"$imports"
+
+if [ -n "$import_list" ]; then
+    lower() { tr '[:upper:]' '[:lower:]'; }
+    have=$(lower <<<"$imports" | grep -v '^$' | sort -u || true)
+    want=$(names "$import_list" | lower | sort -u)
+    while IFS= read -r lib; do
+        [ -n "$lib" ] || continue
+        grep -qxF -- "$lib" <<<"$want" && continue
+        echo "import not listed: $lib"
+        status=1
+    done <<<"$have"
+    while IFS= read -r lib; do
+        [ -n "$lib" ] || continue
+        grep -qxF -- "$lib" <<<"$have" && continue
+        echo "listed import missing: $lib"
+        status=1
+    done <<<"$want"
+fi
 
 echo "check_exports: $((total - missing)) of $total expected exports present," \
     "$nimports imported DLLs checked in $(basename "$dll")"

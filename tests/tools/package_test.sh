@@ -2,9 +2,10 @@
 # Checks a package from scripts/package.sh as a user receives it: the archive
 # holds its folder with the plug-in, INSTALL.txt and LICENSE and nothing else;
 # the plug-in carries no debug information but links to the debug file kept
-# beside the package, which has it; and the packaged plug-in still loads
-# through its entry point (rampart info of the same build: the record, its
-# magic, the dispatcher). Exits 77 (skipped) where the build cannot run here.
+# beside the package, which has it; the Linux plug-in exports its entry
+# points alone; and the packaged plug-in still loads through its entry point
+# (rampart info of the same build: the record, its magic, the dispatcher).
+# Exits 77 (skipped) where the build cannot run here.
 #   package_test.sh SOURCE_DIR ARCHIVE
 set -euo pipefail
 
@@ -47,6 +48,9 @@ case $link in "$lib.debug"*) ;; *) fail "the debug link names '$link', not $lib.
 
 build=$src/build/$preset
 if [ "$preset" = native ]; then
+    # Beside other plug-ins in a host, only its entry points may be seen.
+    exports=$(bash "$src/tests/tools/check_so_exports.sh" nm "$plugin" \
+        "$src/tests/tools/so_exports.txt" 2>&1) || fail "exports more than its entry points: $exports"
     out=$("$build/rampart" info "$plugin" 2>&1) || fail "does not load: $out"
 else
     status=0

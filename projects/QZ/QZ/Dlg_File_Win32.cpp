@@ -1,4 +1,4 @@
-#include "Dlg_File_Win32.h"
+#include "Dlg_File.h"
 
 #include "Win_Win32.h"
 
@@ -54,3 +54,5 @@ char* QZ_Dlg_File_Win32::open() {
 char* QZ_Dlg_File_Win32::save() {
     return show(SAVE_FLAGS, "GetSaveFileNameA");
 }
+
+QZ_Dlg_File::QZ_Dlg_File(QZ_Win* o, char* f) : QZ_Dlg_File_Win32(o, f) {}

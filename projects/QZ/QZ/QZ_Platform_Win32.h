@@ -27,4 +27,14 @@ bool destroy_window(HWND window);
 // A counted window destroyed by others (its parent went first).
 void window_gone();
 
+// Sets f to the function `name` of a library the caller loaded at run time;
+// false, and f null, where the library or the function is missing. For
+// system libraries that the framework loads when first used rather than
+// importing them: a host then loads none of them for the plug-in.
+template <class F> bool resolve(HMODULE library, const char* name, F& f) {
+    f = library ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(library, name)))
+                : nullptr;
+    return f != nullptr;
+}
+
 } // namespace qz::win32

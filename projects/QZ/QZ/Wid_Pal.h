@@ -38,7 +38,7 @@ public:
     // Sets the selected line's level (limited to 0 … 1) and recolours the
     // lamps that change; then repaints unless noRepaint. Allocates nothing:
     // the audio side calls it.
-    void level(float x, bool noRepaint);
+    QZ_EXPORT void level(float x, bool noRepaint);
 
     static QZ_value m_res(QZ_Wid_Pal* o, QZ_value v);
     QZ_EXPORT static QZ_value m_ln(QZ_Wid_Pal* o, QZ_value v);

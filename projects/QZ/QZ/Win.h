@@ -70,13 +70,13 @@ public:
     qz::PaintMutex paintMutex;
     uint64_t attachments = 0; // stamps widgets in order of attachment
 
-    QZ_Win(int32_t width, int32_t height);
-    virtual ~QZ_Win();
+    QZ_EXPORT QZ_Win(int32_t width, int32_t height);
+    QZ_EXPORT virtual ~QZ_Win();
     QZ_Win(const QZ_Win&) = delete;
     QZ_Win& operator=(const QZ_Win&) = delete;
 
     // Repaint the rectangle now. Here: nothing (no screen).
-    virtual void invalidate(const QZ_Rect& r);
+    QZ_EXPORT virtual void invalidate(const QZ_Rect& r);
 
     // Asks for the rectangle to be repainted later, by the thread that paints;
     // returns at once and never takes the paint mutex (the audio side calls
@@ -89,7 +89,7 @@ public:
     // Composes rect from the widgets, cell by cell (bottom row first, columns
     // left to right, widgets in attachment order), handing each composed cell
     // to copy_cell. Dropped when the paint mutex is not had within 1000 ms.
-    void paint(void* target, const QZ_Rect& rect);
+    QZ_EXPORT void paint(void* target, const QZ_Rect& rect);
 
     // What the window's owner does at every refresh: brings the widgets up
     // to date with what other threads published (a parameter a host set, a
@@ -105,7 +105,7 @@ public:
     bool refresh();
 
     // The topmost widget at (x, y) that accepts the point, or null.
-    QZ_Wid* widget_at(int32_t x, int32_t y) const;
+    QZ_EXPORT QZ_Wid* widget_at(int32_t x, int32_t y) const;
 
     // The mouse, as the platform reports it (window coordinates); each event
     // under the paint mutex.

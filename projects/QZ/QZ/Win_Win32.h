@@ -16,16 +16,16 @@ public:
     bool leavePending = false; // a WM_MOUSELEAVE has been asked for and has not come
     QZ_Chain_Item windowsItem; // membership in qz::windows()
 
-    QZ_Win_Win32(int32_t width, int32_t height);
-    ~QZ_Win_Win32() override; // detaches first
+    QZ_EXPORT QZ_Win_Win32(int32_t width, int32_t height);
+    QZ_EXPORT ~QZ_Win_Win32() override; // detaches first
 
     // Attaches to a parent window (a new child window, and the memory device
     // context the back buffer is copied out of) or, with null, detaches.
     // Returns the parent now in use.
-    HWND hwnd(HWND parent);
+    QZ_EXPORT HWND hwnd(HWND parent);
 
     // Paints r at once into the child window; nowhere without one.
-    void invalidate(const QZ_Rect& r) override;
+    QZ_EXPORT void invalidate(const QZ_Rect& r) override;
     // Marks r invalid in the child window: its thread paints it on WM_PAINT.
     void request_repaint(const QZ_Rect& r) override;
 

@@ -1,5 +1,6 @@
 #pragma once
 // The memory picture: width × height pixels, rows top to bottom, no padding.
+#include "QZ_Export.h"
 #include "QZ_Pix.h"
 
 #include <cstddef>
@@ -19,13 +20,13 @@ public:
     // New pixel memory of the given size from the heap, contents undefined.
     // Where it cannot be had (or the size is not positive) the picture is
     // left empty and false is returned: blends from it then draw nothing.
-    virtual bool resize(int32_t w, int32_t h);
+    QZ_EXPORT virtual bool resize(int32_t w, int32_t h);
 
     // Binds the picture, read-only, to QZIF data (which outlives it). A bad
     // header is reported and leaves the picture as it was.
     bool map(const void* data);
 
-    TPix* row(int32_t y) const { return pixels + intptr_t(y) * width; }
+    QZ_EXPORT TPix* row(int32_t y) const { return pixels + intptr_t(y) * width; }
 
 protected:
     void set(int32_t w, int32_t h, TPix* p) {
@@ -50,7 +51,7 @@ size_t picture_bytes(int32_t w, int32_t h);
 // larger than the picture) into dst with its top-left corner at (dx, dy). No
 // clipping: the destination area must lie inside dst. An empty src draws
 // nothing.
-void blend(const QZ_Pic_Base<QZ_Pix_A32>& src, QZ_Pic_Base<QZ_Pix_A32>& dst, int32_t dx, int32_t dy,
-           const QZ_Rect& sourceRect);
+QZ_EXPORT void blend(const QZ_Pic_Base<QZ_Pix_A32>& src, QZ_Pic_Base<QZ_Pix_A32>& dst, int32_t dx,
+                     int32_t dy, const QZ_Rect& sourceRect);
 
 extern template class QZ_Pic_Base<QZ_Pix_A32>;

@@ -14,7 +14,7 @@ public:
     ~QZ_Pic_Win32() override;
     // Replaces the bitmap; where no bitmap section can be made the picture is
     // left empty and false is returned.
-    bool resize(int32_t w, int32_t h) override;
+    QZ_EXPORT bool resize(int32_t w, int32_t h) override;
 };
 
 extern template class QZ_Pic_Win32<QZ_Pix_A32>;

@@ -1,8 +1,34 @@
 #include "AsioDrivers_Win32.h"
 
+#include "QZ_Platform_Win32.h"
+
 #include <objbase.h>
 
 namespace {
+
+// ole32 (and combase and rpcrt4 behind it) is loaded when drivers are first
+// listed, not with the framework's module: the plug-in, which takes the
+// framework whole, lists none.
+struct Ole32 {
+    decltype(&::CLSIDFromString) clsidFromString;
+    decltype(&::CoInitialize) initialize;
+    decltype(&::CoUninitialize) uninitialize;
+    decltype(&::CoCreateInstance) createInstance;
+};
+
+// Null where ole32 or one of these functions cannot be had.
+const Ole32* ole32() {
+    static Ole32 calls{};
+    static const bool loaded = [] {
+        const HMODULE m = LoadLibraryA("ole32.dll");
+        using qz::win32::resolve;
+        return resolve(m, "CLSIDFromString", calls.clsidFromString) &&
+               resolve(m, "CoInitialize", calls.initialize) &&
+               resolve(m, "CoUninitialize", calls.uninitialize) &&
+               resolve(m, "CoCreateInstance", calls.createInstance);
+    }();
+    return loaded ? &calls : nullptr;
+}
 
 // A text value of an open key; false when it is missing or not text.
 bool text_value(HKEY key, const char* name, std::string& out) {
@@ -52,6 +78,8 @@ std::string Drivers::display(const std::string& name) {
 
 void Drivers::build() {
     clear();
+    const Ole32* com32 = ole32();
+    if (!com32) return; // no driver can be made without it
     HKEY root;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software\\asio", 0, KEY_READ, &root) != ERROR_SUCCESS)
         return;
@@ -71,13 +99,13 @@ void Drivers::build() {
         wchar_t wide[64];
         CLSID id;
         if (!MultiByteToWideChar(CP_ACP, 0, clsid.c_str(), -1, wide, 64) ||
-            CLSIDFromString(wide, &id) != NOERROR)
+            com32->clsidFromString(wide, &id) != NOERROR)
             continue;
         entries.push_back({int32_t(entries.size()), id, name, nullptr});
     }
     RegCloseKey(root);
     if (!entries.empty()) {
-        const HRESULT h = CoInitialize(nullptr);
+        const HRESULT h = com32->initialize(nullptr);
         com = h == S_OK || h == S_FALSE;
     }
 }
@@ -85,7 +113,7 @@ void Drivers::build() {
 void Drivers::clear() {
     unload();
     entries.clear();
-    if (com) CoUninitialize();
+    if (com) ole32()->uninitialize(); // com: ole32 was there
     com = false;
 }
 
@@ -99,8 +127,10 @@ void Drivers::unload() {
 bool Drivers::create(int32_t index) {
     Entry& e = entries[index];
     void* object = nullptr;
+    const Ole32* com32 = ole32();
     // The class id serves as the interface id too.
-    if (FAILED(CoCreateInstance(e.clsid, nullptr, CLSCTX_INPROC_SERVER, e.clsid, &object)) ||
+    if (!com32 ||
+        FAILED(com32->createInstance(e.clsid, nullptr, CLSCTX_INPROC_SERVER, e.clsid, &object)) ||
         !object)
         return false;
     e.driver = static_cast<Driver*>(object);

@@ -24,7 +24,7 @@ public:
 
     // Sets the block callback, lists the installed drivers and makes one
     // device for each, named as the driver is shown.
-    static QZ_error classInit(Callback cb);
+    QZ_EXPORT static QZ_error classInit(Callback cb);
     // Deletes the devices classInit made and forgets the driver list.
     static void classExit();
     static QZ_Chain devices;

@@ -63,7 +63,7 @@ public:
     // Moves count samples from src to dst, converting between their layouts.
     // QZ_OK, or null once counts have ever differed (for the rest of the
     // process), and null for a layout it cannot read.
-    static QZ_error copyBuffer(Chan* dst, Chan* src);
+    QZ_EXPORT static QZ_error copyBuffer(Chan* dst, Chan* src);
 
     // The application's block callback, shared by every back end.
     using Callback = void (*)();
@@ -90,7 +90,7 @@ protected:
 };
 
 // Every device the class initialisations made.
-extern QZ_Chain QZ_Rts_instances;
+QZ_EXPORT extern QZ_Chain QZ_Rts_instances;
 
 namespace qz::rts {
 // Whether a copy ever failed on mismatched counts; never cleared.

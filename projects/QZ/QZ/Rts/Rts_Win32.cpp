@@ -1,10 +1,14 @@
 #include "Rts_Win32.h"
 
+#include "QZ_Platform_Win32.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 QZ_Chain QZ_Rts_Win32::devices;
+
+using qz::wave::calls;
 
 namespace {
 
@@ -15,25 +19,31 @@ void sleep_for(DWORD ms) {
     Sleep(ms);
 }
 
-const qz::wave::Calls system_table = {
-    &waveInOpen,
-    &waveInClose,
-    &waveInPrepareHeader,
-    &waveInUnprepareHeader,
-    &waveInAddBuffer,
-    &waveInStart,
-    &waveInStop,
-    &waveInReset,
-    &waveOutOpen,
-    &waveOutClose,
-    &waveOutPrepareHeader,
-    &waveOutUnprepareHeader,
-    &waveOutWrite,
-    &waveOutReset,
-    &wait_for,
-    &sleep_for,
-};
-qz::wave::Calls table = system_table;
+// winmm is loaded when a device is first probed or opened, not with the
+// framework's module: the plug-in, which takes the framework whole, opens no
+// device, and under wine winmm brings ole32 and msacm32 with it.
+qz::wave::Calls load_system_calls() {
+    const HMODULE winmm = LoadLibraryA("winmm.dll");
+    qz::wave::Calls c{};
+    using qz::win32::resolve;
+    resolve(winmm, "waveInOpen", c.inOpen);
+    resolve(winmm, "waveInClose", c.inClose);
+    resolve(winmm, "waveInPrepareHeader", c.inPrepare);
+    resolve(winmm, "waveInUnprepareHeader", c.inUnprepare);
+    resolve(winmm, "waveInAddBuffer", c.inAdd);
+    resolve(winmm, "waveInStart", c.inStart);
+    resolve(winmm, "waveInStop", c.inStop);
+    resolve(winmm, "waveInReset", c.inReset);
+    resolve(winmm, "waveOutOpen", c.outOpen);
+    resolve(winmm, "waveOutClose", c.outClose);
+    resolve(winmm, "waveOutPrepareHeader", c.outPrepare);
+    resolve(winmm, "waveOutUnprepareHeader", c.outUnprepare);
+    resolve(winmm, "waveOutWrite", c.outWrite);
+    resolve(winmm, "waveOutReset", c.outReset);
+    c.wait = &wait_for;
+    c.sleep = &sleep_for;
+    return c;
+}
 
 // The device whose init ran last: the input callback works only through it.
 std::atomic<QZ_Rts_Win32*> streaming{nullptr};
@@ -59,7 +69,7 @@ template <class F> bool retried(F call) {
     for (int attempt = 1;; ++attempt) {
         if (call() == MMSYSERR_NOERROR) return true;
         if (attempt == 10) return false;
-        table.sleep(500);
+        calls().sleep(500);
     }
 }
 
@@ -68,10 +78,17 @@ const char* const output_names[] = {"Left front", "Right front", "Left back", "R
 } // namespace
 
 qz::wave::Calls& qz::wave::calls() {
-    return table;
+    static Calls inUse = system_calls();
+    return inUse;
 }
 const qz::wave::Calls& qz::wave::system_calls() {
-    return system_table;
+    static const Calls loaded = load_system_calls();
+    return loaded;
+}
+bool qz::wave::complete(const Calls& c) {
+    return c.inOpen && c.inClose && c.inPrepare && c.inUnprepare && c.inAdd && c.inStart &&
+           c.inStop && c.inReset && c.outOpen && c.outClose && c.outPrepare && c.outUnprepare &&
+           c.outWrite && c.outReset && c.wait && c.sleep;
 }
 
 QZ_Rts_Win32::QZ_Rts_Win32()
@@ -125,18 +142,19 @@ void QZ_Rts_Win32::classExit() {
 
 QZ_error QZ_Rts_Win32::init() {
     if (current || in || out) return QZ_ERROR_AUDIO; // open: free first
+    if (!qz::wave::complete(calls())) return QZ_ERROR_AUDIO;
     QZ_Rts::release(); // probing again lists each mode once
     for (int32_t bits : {32, 24, 16}) {
         for (int32_t rate : {48000, 96000, 192000, 44100}) {
             WAVEFORMATEX f = pcm(rate, bits, 2);
             HWAVEIN probe;
-            if (table.inOpen(&probe, 0, &f, 0, 0, probe_flags) != MMSYSERR_NOERROR) continue;
-            table.inClose(probe);
+            if (calls().inOpen(&probe, 0, &f, 0, 0, probe_flags) != MMSYSERR_NOERROR) continue;
+            calls().inClose(probe);
             for (int32_t channels : {4, 2}) {
                 f = pcm(rate, bits, channels);
                 HWAVEOUT o;
-                if (table.outOpen(&o, 0, &f, 0, 0, probe_flags) != MMSYSERR_NOERROR) continue;
-                table.outClose(o);
+                if (calls().outOpen(&o, 0, &f, 0, 0, probe_flags) != MMSYSERR_NOERROR) continue;
+                calls().outClose(o);
                 modes.insert(&(new Mode(rate, bits, rate / 100, channels))->item);
             }
         }
@@ -149,16 +167,16 @@ QZ_error QZ_Rts_Win32::init() {
 
 void QZ_Rts_Win32::closeDevices() {
     if (in) {
-        table.inReset(in);
+        calls().inReset(in);
         for (WAVEHDR& h : inHeaders)
-            table.inUnprepare(in, &h, sizeof h);
-        table.inClose(in);
+            calls().inUnprepare(in, &h, sizeof h);
+        calls().inClose(in);
     }
     if (out) {
-        table.outReset(out);
+        calls().outReset(out);
         for (WAVEHDR& h : outHeaders)
-            table.outUnprepare(out, &h, sizeof h);
-        table.outClose(out);
+            calls().outUnprepare(out, &h, sizeof h);
+        calls().outClose(out);
     }
     in = nullptr;
     out = nullptr;
@@ -168,20 +186,21 @@ void QZ_Rts_Win32::closeDevices() {
 }
 
 QZ_error QZ_Rts_Win32::mode(Mode* m) {
-    if (!m || current || in || out) return QZ_ERROR_AUDIO_CANNOT_OPEN;
+    if (!m || current || in || out || !qz::wave::complete(calls()))
+        return QZ_ERROR_AUDIO_CANNOT_OPEN;
     current = m;
     in = nullptr;
     out = nullptr;
     format = pcm(m->rate, m->bits, 2);
-    if (table.inOpen(&in, 0, &format, DWORD_PTR(&inputDone), 0,
-                     CALLBACK_FUNCTION | WAVE_FORMAT_DIRECT | WAVE_MAPPED) != MMSYSERR_NOERROR) {
+    if (calls().inOpen(&in, 0, &format, DWORD_PTR(&inputDone), 0,
+                       CALLBACK_FUNCTION | WAVE_FORMAT_DIRECT | WAVE_MAPPED) != MMSYSERR_NOERROR) {
         in = nullptr;
         closeDevices();
         return QZ_ERROR_AUDIO_CANNOT_OPEN;
     }
     WAVEFORMATEX of = pcm(m->rate, m->bits, m->channels);
     // Output needs no callback: the input callback finds free buffers by their flags.
-    if (table.outOpen(&out, 0, &of, 0, 0, probe_flags) != MMSYSERR_NOERROR) {
+    if (calls().outOpen(&out, 0, &of, 0, 0, probe_flags) != MMSYSERR_NOERROR) {
         out = nullptr;
         closeDevices();
         return QZ_ERROR_AUDIO_CANNOT_OPEN;
@@ -213,15 +232,15 @@ QZ_error QZ_Rts_Win32::mode(Mode* m) {
     for (int k = 0; k < buffers; ++k) {
         inHeaders[k].lpData = reinterpret_cast<LPSTR>(inBuffers[k]);
         inHeaders[k].dwBufferLength = DWORD(2 * g);
-        if (table.inPrepare(in, &inHeaders[k], sizeof(WAVEHDR)) != MMSYSERR_NOERROR ||
-            table.inAdd(in, &inHeaders[k], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+        if (calls().inPrepare(in, &inHeaders[k], sizeof(WAVEHDR)) != MMSYSERR_NOERROR ||
+            calls().inAdd(in, &inHeaders[k], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
             closeDevices();
             return QZ_ERROR_AUDIO;
         }
         outHeaders[k].lpData = reinterpret_cast<LPSTR>(outBuffers[k]);
         outHeaders[k].dwBufferLength = DWORD(outSize);
     }
-    if (table.inStart(in) != MMSYSERR_NOERROR) {
+    if (calls().inStart(in) != MMSYSERR_NOERROR) {
         closeDevices();
         return QZ_ERROR_AUDIO;
     }
@@ -239,8 +258,8 @@ void QZ_Rts_Win32::queue(int32_t k) {
     WAVEHDR& h = outHeaders[k];
     h.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
     h.dwLoops = 1;
-    table.outPrepare(out, &h, sizeof h);
-    table.outWrite(out, &h, sizeof h);
+    calls().outPrepare(out, &h, sizeof h);
+    calls().outWrite(out, &h, sizeof h);
 }
 
 void QZ_Rts_Win32::onInput(int32_t k) {
@@ -252,7 +271,7 @@ void QZ_Rts_Win32::onInput(int32_t k) {
         if ((closing.fetch_or(1u << k) | 1u << k) == 0xFF) SetEvent(closed);
         return;
     }
-    table.inAdd(in, &inHeaders[k], sizeof(WAVEHDR));
+    calls().inAdd(in, &inHeaders[k], sizeof(WAVEHDR));
     const int32_t bytes = current->bits / 8;
     int32_t c = 0;
     for (QZ_Chain_Item* i = inputs.first(); !inputs.end(i); i = i->next, ++c)
@@ -285,23 +304,24 @@ QZ_error QZ_Rts_Win32::free() {
     WaitForSingleObject(mutex, INFINITE);
     QZ_Rts::free(); // from here on the callback counts buffers instead of queuing them
     ReleaseMutex(mutex);
-    if (in) table.wait(closed, 10000); // past 10 s, stopping goes on regardless
-    table.sleep(100);
+    if (in) calls().wait(closed, 10000); // past 10 s, stopping goes on regardless
+    calls().sleep(100);
     // Each device is closed once: a later free after a failure goes on
     // where this one stopped.
     if (in) {
-        if (!retried([&] { return table.inStop(in); })) return QZ_ERROR_AUDIO_CANNOT_INPUT_STOP;
-        table.inReset(in); // buffers the wait did not see come back
+        if (!retried([&] { return calls().inStop(in); })) return QZ_ERROR_AUDIO_CANNOT_INPUT_STOP;
+        calls().inReset(in); // buffers the wait did not see come back
     }
-    if (out && !retried([&] { return table.outReset(out); }))
+    if (out && !retried([&] { return calls().outReset(out); }))
         return QZ_ERROR_AUDIO_CANNOT_OUTPUT_RESET;
     for (int k = 0; k < buffers; ++k) {
-        if (in) table.inUnprepare(in, &inHeaders[k], sizeof(WAVEHDR));
-        if (out) table.outUnprepare(out, &outHeaders[k], sizeof(WAVEHDR));
+        if (in) calls().inUnprepare(in, &inHeaders[k], sizeof(WAVEHDR));
+        if (out) calls().outUnprepare(out, &outHeaders[k], sizeof(WAVEHDR));
     }
-    if (in && !retried([&] { return table.inClose(in); })) return QZ_ERROR_AUDIO_CANNOT_INPUT_CLOSE;
+    if (in && !retried([&] { return calls().inClose(in); }))
+        return QZ_ERROR_AUDIO_CANNOT_INPUT_CLOSE;
     in = nullptr;
-    if (out && !retried([&] { return table.outClose(out); }))
+    if (out && !retried([&] { return calls().outClose(out); }))
         return QZ_ERROR_AUDIO_CANNOT_OUTPUT_CLOSE;
     out = nullptr;
     std::free(block);

@@ -31,7 +31,7 @@ public:
     ~QZ_Rts_Win32() override;
 
     // Sets the block callback and makes the one wave device, "Windows".
-    static QZ_error classInit(Callback cb);
+    QZ_EXPORT static QZ_error classInit(Callback cb);
     // Deletes the devices classInit made.
     static void classExit();
     // The back end's own devices.
@@ -75,7 +75,11 @@ struct Calls {
     DWORD (*wait)(HANDLE, DWORD);
     void (*sleep)(DWORD);
 };
+// In use now; starts as the system's.
 Calls& calls();
+// winmm's own, resolved at the first call.
 const Calls& system_calls();
+// Whether every call is there: winmm could not be loaded otherwise.
+bool complete(const Calls& c);
 
 } // namespace qz::wave

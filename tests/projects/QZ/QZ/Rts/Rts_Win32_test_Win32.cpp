@@ -194,6 +194,20 @@ TEST_F(RtsWaveFake, FailedOpenLeavesTheDeviceClosed) {
     EXPECT_EQ(dev->mode(find(48000, 16, 2)), QZ_OK) << "opens after failures";
 }
 
+// winmm is loaded at the first use; where a call of it cannot be had, the
+// device refuses to probe or open instead of calling through null.
+TEST_F(RtsWaveFake, AMissingWinmmCallRefusesProbeAndOpen) {
+    ASSERT_EQ(dev->init(), QZ_OK);
+    QZ_Rts::Mode* m = find(48000, 16, 2);
+    ASSERT_NE(m, nullptr);
+    qz::wave::calls().outWrite = nullptr;
+    EXPECT_FALSE(qz::wave::complete(qz::wave::calls()));
+    EXPECT_EQ(dev->mode(m), QZ_ERROR_AUDIO_CANNOT_OPEN);
+    EXPECT_TRUE(!dev->in && !dev->out && !dev->current) << "nothing opened";
+    EXPECT_EQ(dev->init(), QZ_ERROR_AUDIO);
+    EXPECT_TRUE(qz::wave::complete(qz::wave::system_calls())) << "wine's winmm has every call";
+}
+
 // Each failing step of free is tried 10 times, half a second apart; the
 // device can be closed by a later free.
 TEST_F(RtsWaveFake, FreeReturnsTheCodeOfTheStepThatKeepsFailing) {
