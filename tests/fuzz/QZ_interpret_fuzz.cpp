@@ -6,6 +6,7 @@
 // "0x41" target must not crash anything but the interpreter itself.
 #include "QZ_Interpret.h"
 #include "QZ_Object.h"
+#include "QZ_Options.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -36,6 +37,10 @@ public:
         return QZ_value(reinterpret_cast<uintptr_t>(bytes), QZ_value::HANDLE, 5);
     }
     static QZ_value m_n(QZ_Object*, QZ_value) { return QZ_EMPTY; }
+    // Refuses every value, as handlers refuse what they cannot take.
+    static QZ_value m_r(QZ_Object*, QZ_value v) {
+        return v.present() ? qz::refused("no value") : QZ_value::integer(0);
+    }
     // Only objects this target made are deleted; any other handle is ignored.
     static QZ_value m_delete(QZ_Object* o, QZ_value) {
         if (std::find(alive.begin(), alive.end(), o) != alive.end()) delete o;
@@ -51,6 +56,7 @@ const QZ_Entry Fz::cls[] = {qz::creates<Fz>(),
                             qz::option<&Fz::m_h>("h"),
                             qz::option<&Fz::m_b>("b"),
                             qz::option<&Fz::m_n>("n"),
+                            qz::option<&Fz::m_r>("r"),
                             qz::option<&Fz::m_delete>("delete"),
                             qz::parent(nullptr)};
 
