@@ -30,8 +30,8 @@
 #include "Wid_Pic.h"
 #include "Wid_Text.h"
 
+#include <cctype>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 
 namespace qz::door {
@@ -300,6 +300,16 @@ bool handle_of(const Word& w, int state, uintptr_t& h) {
     return false;
 }
 
+// A handle as commands write it: "0x" and upper-case hex digits.
+std::string hex(const void* p) {
+    char digits[2 * sizeof(uintptr_t)];
+    char* e = std::to_chars(digits, digits + sizeof digits, uintptr_t(p), 16).ptr;
+    std::string s = "0x";
+    for (const char* c = digits; c < e; ++c)
+        s.push_back(char(std::toupper(static_cast<unsigned char>(*c))));
+    return s;
+}
+
 std::string why(const std::string& reason, const Word& w) {
     return reason + " '" + std::string(w.text()) + "'";
 }
@@ -403,12 +413,8 @@ std::string check(const std::string& line) {
         if (!holder(desc, option)) return {};
         const bool deleting = option == "delete";
         // what its owner deletes is deleted with the owner, never alone
-        if (deleting && target && target->owner) {
-            char owner[2 + 2 * sizeof(uintptr_t) + 1];
-            std::snprintf(owner, sizeof owner, "0x%llX",
-                          static_cast<unsigned long long>(uintptr_t(target->owner)));
-            return why(std::string("deleted only with its owner ") + owner + ":", named);
-        }
+        if (deleting && target && target->owner)
+            return why("deleted only with its owner " + hex(target->owner) + ":", named);
         const Word v = word_at(w.next());
         if (v.end() || deleting) return {};
         if (*v.b == '%') {

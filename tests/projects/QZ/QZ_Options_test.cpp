@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 
 using qz::test::cmd;
@@ -29,10 +29,11 @@ Ran run(const std::string& text) {
     return {e, e == QZ_OK ? std::string(buf, size_t(cap)) : std::string()};
 }
 
+// A handle as commands write it.
 std::string hex(const void* p) {
-    char s[32];
-    std::snprintf(s, sizeof s, "0x%llX", static_cast<unsigned long long>(uintptr_t(p)));
-    return s;
+    std::ostringstream s;
+    s << "0x" << std::hex << std::uppercase << uintptr_t(p);
+    return s.str();
 }
 
 class Counts : public testing::Test {
