@@ -399,6 +399,14 @@ TEST(QzshProgram, WidgetsFindTheirImages) {
                                                      "0x[0-9A-F]+ 49.494949\n")))
         << ran.out;
     EXPECT_EQ(ran.err, "");
+    // a missing one is reported on standard error, never in a box that
+    // would hold the session
+    ran = qzsh({session("QZ_Wid_Pic -res nosuch -w\n")});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_TRUE(std::regex_match(ran.out, std::regex("0x[0-9A-F]+ 0\n"))) << ran.out;
+    EXPECT_EQ(
+        ran.err.rfind("ERROR\nError: nosuch\nFile: projects/QZ/QZ_cfuncs.cpp\nLine: 121\n", 0), 0u)
+        << ran.err;
 }
 
 // The crash at exit of every session that made a transform or a gate: their

@@ -1,4 +1,5 @@
 // qzsh: runs framework command texts, one per line, from standard input or files.
+#include "QZ_Error.h"
 #include "QZ_Shell.h"
 
 #include <cerrno>
@@ -58,9 +59,17 @@ bool run_file(qz::Shell& shell, const char* f, bool& commands_ok) {
     return read;
 }
 
+// A report (a missing image, a bad header) goes to standard error in every
+// build: a modal box would stop a scripted session until someone clicks it.
+void report(const char* caption, const char* text) {
+    std::fprintf(stderr, "%s\n%s\n", caption, text);
+    std::fflush(stderr);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    qz::set_report_sink(report);
     int capacity = 4096;
     std::vector<const char*> files;
     for (int i = 1; i < argc; ++i) {
