@@ -106,7 +106,7 @@ TEST_F(Buffer, FollowingASoundpipeListsTheBufferThere) {
     EXPECT_EQ(b->soundpipe, s);
     EXPECT_EQ(b->item.chain, &s->buffers);
     QZ_Buffer* like = nullptr;
-    ASSERT_EQ(QZ_command(cmd("%o -e"), s), QZ_OK);
+    ASSERT_EQ(QZ_command(cmd("%o -e %"), s), QZ_OK);
     ASSERT_EQ(QZ_command(cmd("QZ_Buffer"), &like), QZ_OK);
     like->setLengthOf(*b); // no soundpipe current: still b's
     EXPECT_EQ(like->soundpipe, s);

@@ -72,7 +72,7 @@ TEST(Noisegate, DelayedSignalPathWhetherOrNotASoundpipeIsCurrent) {
         QZ_Buffer* x = c.buffer(128);
         QZ_Buffer* sig = c.buffer();
         Gate* g = c.block<Gate>("QZ_Fourier_Noisegate -i %o", x);
-        if (closed) QZ_command(cmd("%o -e"), c.pipe);
+        if (closed) QZ_command(cmd("%o -e %"), c.pipe);
         ASSERT_EQ(QZ_command(cmd("%o -s %o"), g, sig), QZ_OK);
         EXPECT_EQ(g->delayed->length(), 64) << closed;
         EXPECT_EQ(g->delayed->soundpipe, c.pipe) << closed;
