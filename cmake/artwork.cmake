@@ -1,8 +1,8 @@
 # The editor's artwork: drawn and encoded at build time by tools/artwork, a
 # host program built with the build machine's compilers in every preset (the
 # cross builds and the sanitizer build included), then embedded: in the
-# Windows DLL as "DATA" resources through a generated resource script,
-# natively as a generated table linked into qz (QZ_Resources.h).
+# Windows DLL (and qzsh.exe) as "DATA" resources through a generated resource
+# script, natively as a generated table linked into qz (QZ_Resources.h).
 include(ExternalProject)
 
 set(VR_ARTWORK_DIR ${CMAKE_BINARY_DIR}/resources)
@@ -57,6 +57,11 @@ endif()
 function(vr_artwork_attach)
     if(WIN32 AND TARGET VelvetRampart)
         target_sources(VelvetRampart PRIVATE ${VR_ARTWORK_RC})
+    endif()
+    # qzsh makes widgets from the same images: its own copy of them, found
+    # in the program's module as the DLL finds its own.
+    if(WIN32 AND TARGET qzsh)
+        target_sources(qzsh PRIVATE ${VR_ARTWORK_RC})
     endif()
     # The encoder runs in the test programs too; tool_tests also checks the
     # generated images and what each build embeds of them.

@@ -34,31 +34,46 @@ int32_t QZ_Buffer::usable() const {
 }
 
 void QZ_Buffer::setLength(int32_t v) {
+    QZ_Soundpipe* pipe = v == -1 ? QZ_Soundpipe::current : nullptr;
+    allocate(v, pipe, v == -1 ? (pipe ? int64_t(pipe->bl) : 0) : int64_t(v));
+}
+
+void QZ_Buffer::setLengthOf(const QZ_Buffer& other) {
+    if (other.requested == -1 && other.soundpipe)
+        allocate(-1, other.soundpipe, other.allocated);
+    else
+        allocate(other.length(), nullptr, other.length());
+}
+
+void QZ_Buffer::allocate(int32_t v, QZ_Soundpipe* pipe, int64_t n) {
     release();
     requested = v;
     soundpipe = nullptr;
     if (v == 0) return;
-    int64_t n = v;
-    if (v == -1) {
-        soundpipe = QZ_Soundpipe::current;
-        n = soundpipe ? int32_t(soundpipe->bl) : 0;
-    }
-    // no storage for nothing, for a negative count, or when memory runs out
-    if (n <= 0 || uint64_t(n) * 2 > SIZE_MAX / sizeof(int32_t)) {
+    // no storage for nothing, for a negative count, for more than the limit
+    // (commands refuse those first), or when memory runs out
+    if (n <= 0 || n > MAX_LENGTH) {
         requested = 0;
-        soundpipe = nullptr;
         return;
     }
     data = static_cast<int32_t*>(std::malloc(size_t(n) * 2 * sizeof(int32_t)));
     if (!data) {
         requested = 0;
-        soundpipe = nullptr;
         return;
     }
     allocated = int32_t(n);
     copy = data + n;
     ring %= allocated;
     std::memset(data, 0, size_t(n) * sizeof(int32_t));
+    if (pipe) {
+        // A buffer that follows a soundpipe is listed by it, so that deleting
+        // the soundpipe fixes its length instead of leaving it a dangling link.
+        soundpipe = pipe;
+        if (item.chain != &pipe->buffers) {
+            if (item.chain) item.chain->remove(&item);
+            pipe->buffers.insert(&item);
+        }
+    }
 }
 
 void QZ_Buffer::clear() {
@@ -66,7 +81,13 @@ void QZ_Buffer::clear() {
 }
 
 QZ_value QZ_Buffer::m_l(QZ_Buffer* b, QZ_value v) {
-    if (v.present()) b->setLength(v.asInt());
+    if (v.present()) {
+        int32_t n = 0;
+        // a negative count other than -1 gives no storage, as 0 does
+        if (!qz::whole_value(v, n) || n > MAX_LENGTH)
+            return qz::refused("a length of at most 4194304 samples");
+        b->setLength(n);
+    }
     return QZ_value::integer(b->length());
 }
 
@@ -76,7 +97,7 @@ QZ_value QZ_Buffer::m_t(QZ_Buffer* b, QZ_value v) {
 }
 
 QZ_value QZ_Buffer::m_limit(QZ_Buffer* b, QZ_value v) {
-    if (v.present()) b->limit = qz::as_whole(v);
+    if (v.present() && !qz::whole_value(v, b->limit)) return qz::refused("a number");
     return QZ_value::integer(b->limit);
 }
 

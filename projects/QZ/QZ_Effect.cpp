@@ -69,7 +69,7 @@ QZ_value QZ_Effect::m_mode(QZ_Effect* e, QZ_value v) {
 
 QZ_value QZ_Effect::m_clock(QZ_Effect* e, QZ_value v) {
     if (v.present()) {
-        e->clock = qz::as_whole(v);
+        if (!qz::whole_value(v, e->clock)) return qz::refused("a rate in hertz");
         e->clockChanged();
     }
     return QZ_value::integer(e->clock);

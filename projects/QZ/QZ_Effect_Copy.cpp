@@ -42,17 +42,21 @@ void QZ_Effect_Copy::process() {
     if (count > 0) kernels[size_t(m)](in, out, count, si, so);
 }
 
-QZ_value QZ_Effect_Copy::m_i(QZ_Effect_Copy* e, QZ_value v) { return qz::handle_option(e->i, v); }
+QZ_value QZ_Effect_Copy::m_i(QZ_Effect_Copy* e, QZ_value v) {
+    return qz::handle_option(e->i, v);
+}
 
-QZ_value QZ_Effect_Copy::m_o(QZ_Effect_Copy* e, QZ_value v) { return qz::handle_option(e->o, v); }
+QZ_value QZ_Effect_Copy::m_o(QZ_Effect_Copy* e, QZ_value v) {
+    return qz::handle_option(e->o, v);
+}
 
 QZ_value QZ_Effect_Copy::m_is(QZ_Effect_Copy* e, QZ_value v) {
-    if (v.present()) e->is = qz::as_whole(v);
+    if (v.present() && !qz::whole_value(v, e->is)) return qz::refused("a stride in samples");
     return QZ_value::integer(e->is);
 }
 
 QZ_value QZ_Effect_Copy::m_os(QZ_Effect_Copy* e, QZ_value v) {
-    if (v.present()) e->os = qz::as_whole(v);
+    if (v.present() && !qz::whole_value(v, e->os)) return qz::refused("a stride in samples");
     return QZ_value::integer(e->os);
 }
 

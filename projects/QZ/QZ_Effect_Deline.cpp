@@ -300,8 +300,12 @@ QZ_value QZ_Effect_Deline::m_dt(QZ_Effect_Deline* e, QZ_value v) {
     Tap* t = e->group ? e->group->tap : nullptr;
     if (!t) return QZ_EMPTY;
     if (v.present()) {
+        // a count of samples or seconds; a text's pointer is neither
+        int32_t n = 0;
+        if (v.type != QZ_value::FLOAT && !qz::whole_value(v, n))
+            return qz::refused("samples (an integer) or seconds (a real)");
         t->inSamples = v.type != QZ_value::FLOAT;
-        t->dt = t->inSamples ? float(v.asInt()) : v.asFloat();
+        t->dt = t->inSamples ? float(n) : v.asFloat();
         e->prepared = false;
     }
     return QZ_value::real(t->dt);

@@ -124,7 +124,11 @@ QZ_value QZ_Effect_Nefreqmul::m_o(QZ_Effect_Nefreqmul* e, QZ_value v) {
 }
 
 QZ_value QZ_Effect_Nefreqmul::m_k(QZ_Effect_Nefreqmul* e, QZ_value v) {
-    if (v.present()) e->k = int32_t(qz::repeat_factor(qz::as_whole(v)));
+    if (v.present()) {
+        int32_t k = 0;
+        if (!qz::whole_value(v, k)) return qz::refused("a whole factor");
+        e->k = int32_t(qz::repeat_factor(k));
+    }
     return QZ_value::integer(e->k);
 }
 

@@ -49,7 +49,7 @@ QZ_value QZ_Effect_Oversam::m_o(QZ_Effect_Oversam* e, QZ_value v) {
 }
 
 QZ_value QZ_Effect_Oversam::m_k(QZ_Effect_Oversam* e, QZ_value v) {
-    if (v.present()) e->k = qz::as_whole(v);
+    if (v.present() && !qz::whole_value(v, e->k)) return qz::refused("a whole factor");
     return QZ_value::integer(e->k);
 }
 

@@ -14,16 +14,23 @@ namespace {
 // and the gains' 21 fraction bits.
 constexpr double K = double(1024.0L * 4.656612875245797e-10L);
 
-// The gate runs its parts itself: they must not also run in a pass.
-template <class E> E* part() {
+// The gate runs its parts itself: they must not also run in a pass. They are
+// its own, deleted with it.
+template <class E> E* part(QZ_Object* owner) {
     E* e = new (std::nothrow) E();
-    if (e) e->leave();
+    if (e) {
+        e->leave();
+        e->owner = owner;
+    }
     return e;
 }
 
-QZ_Buffer* empty_buffer() {
+QZ_Buffer* empty_buffer(QZ_Object* owner) {
     QZ_Buffer* b = new (std::nothrow) QZ_Buffer();
-    if (b) b->setLength(0);
+    if (b) {
+        b->setLength(0);
+        b->owner = owner;
+    }
     return b;
 }
 
@@ -47,15 +54,15 @@ bool holds(const QZ_Buffer* b, int32_t n) {
 } // namespace
 
 QZ_Fourier_Noisegate::QZ_Fourier_Noisegate() {
-    delayed = empty_buffer();
-    profile = empty_buffer();
-    gains = empty_buffer();
-    windowed = part<QZ_Fourier_Transform>();
-    late = part<QZ_Fourier_Transform>();
-    response = part<QZ_Fourier_Transform>();
-    firstHalf = part<QZ_Fourier_Transform>();
-    secondHalf = part<QZ_Fourier_Transform>();
-    delay = part<QZ_Effect_Deline>();
+    delayed = empty_buffer(this);
+    profile = empty_buffer(this);
+    gains = empty_buffer(this);
+    windowed = part<QZ_Fourier_Transform>(this);
+    late = part<QZ_Fourier_Transform>(this);
+    response = part<QZ_Fourier_Transform>(this);
+    firstHalf = part<QZ_Fourier_Transform>(this);
+    secondHalf = part<QZ_Fourier_Transform>(this);
+    delay = part<QZ_Effect_Deline>(this);
     if (!delayed || !profile || !gains || !windowed || !late || !response || !firstHalf ||
         !secondHalf || !delay)
         return;
@@ -154,11 +161,13 @@ QZ_value QZ_Fourier_Noisegate::m_i(QZ_Fourier_Noisegate* e, QZ_value v) {
     if (v.present() && e->made) {
         QZ_Buffer* b = v.asPtr<QZ_Buffer>();
         const int32_t L = b ? b->length() : 0;
-        // N = L/2: 2 ... 1024
+        // N = L/2: 2 ... 1024; any other length leaves the input as it was
         if (!b) {
             e->i = nullptr;
             e->n = 0;
-        } else if (L >= MIN_LENGTH && L <= MAX_LENGTH && std::has_single_bit(uint32_t(L))) {
+        } else if (L < MIN_LENGTH || L > MAX_LENGTH || !std::has_single_bit(uint32_t(L))) {
+            return qz::refused("a buffer of 4, 8, ... 2048 samples");
+        } else {
             e->i = b;
             e->n = 0;
             e->profile->setLength(L / 4 + 1);
@@ -183,15 +192,29 @@ QZ_value QZ_Fourier_Noisegate::output(QZ_Buffer*& field, bool& own, QZ_Buffer* o
                                       const QZ_value& v) {
     if (v.present()) {
         QZ_Buffer* b = v.asPtr<QZ_Buffer>();
+        // The gate deletes its outputs: never a buffer some object (this one
+        // included) deletes already, except the other output.
+        if (b && b->owner && !(b->owner == this && (b == field || b == other)))
+            return qz::refused("a buffer no other object owns");
         if (b != field) {
             // one it made goes with it; one it was given goes back to the giver
-            if (own && field != other) delete field;
+            if (field && field != other) {
+                if (own)
+                    delete field;
+                else
+                    field->owner = nullptr;
+            }
             field = b;
             own = false;
+            if (b) b->owner = this;
         }
     } else if (!field) {
         field = new (std::nothrow) QZ_Buffer();
-        if (field) field->setLength(i ? i->length() : 0);
+        if (field) {
+            // L as the spectrum input gave it: that buffer itself may be gone
+            field->owner = this;
+            field->setLength(2 * n);
+        }
         own = field != nullptr;
     }
     return QZ_value::handle(field);
@@ -212,8 +235,9 @@ QZ_value QZ_Fourier_Noisegate::m_s(QZ_Fourier_Noisegate* e, QZ_value v) {
         e->windowed->i = b;
         e->delay->i = b;
         e->delay->prepared = false;
-        // as long as the signal: following the block length if it does
-        if (b) e->delayed->setLength(b->requested == -1 ? -1 : b->length());
+        // as long as the signal: following its soundpipe if it does, whichever
+        // soundpipe is current now
+        if (b) e->delayed->setLengthOf(*b);
     }
     return QZ_value::handle(e->s);
 }

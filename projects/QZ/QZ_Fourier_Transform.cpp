@@ -188,10 +188,11 @@ QZ_value QZ_Fourier_Transform::m_w(QZ_Fourier_Transform* e, QZ_value) {
 }
 
 namespace {
-// A buffer of n samples: made at the first call, resized after.
-bool sized(QZ_Buffer*& b, int32_t n) {
+// A buffer of n samples, the block's own: made at the first call, resized after.
+bool sized(QZ_Fourier_Transform* e, QZ_Buffer*& b, int32_t n) {
     if (!b) b = new (std::nothrow) QZ_Buffer();
     if (!b) return false;
+    b->owner = e;
     b->setLength(n);
     return b->usable() == n;
 }
@@ -207,14 +208,13 @@ QZ_value QZ_Fourier_Transform::m_win(QZ_Fourier_Transform* e, QZ_value v) {
 
 QZ_value QZ_Fourier_Transform::m_s(QZ_Fourier_Transform* e, QZ_value v) {
     if (v.present()) {
-        const int32_t M = qz::as_whole(v);
-        // beyond 11 the table no longer holds every twiddle; a size that
-        // cannot be had leaves the block without one rather than half-sized
-        if (M >= 0 && M <= MAX_M) {
-            const int32_t N = int32_t(1) << (M + 1);
-            const bool ok = weights(M) && sized(e->work, 2 * N) && sized(e->history, N);
-            e->s = ok ? M : -1;
-        }
+        int32_t M = 0;
+        // beyond 11 the table no longer holds every twiddle
+        if (!qz::whole_value(v, M) || M < 0 || M > MAX_M) return qz::refused("a size from 0 to 11");
+        // a size that cannot be had leaves the block without one rather than half-sized
+        const int32_t N = int32_t(1) << (M + 1);
+        const bool ok = weights(M) && sized(e, e->work, 2 * N) && sized(e, e->history, N);
+        e->s = ok ? M : -1;
     }
     return QZ_value::integer(e->s);
 }

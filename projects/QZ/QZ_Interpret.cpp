@@ -1,5 +1,6 @@
 #include "QZ_Interpret.h"
 
+#include "QZ_Options.h"
 #include "QZ_Text.h"
 
 #include <cctype>
@@ -36,23 +37,25 @@ struct Tables {
 
 constexpr Tables make_tables() {
     Tables t{};
-    for (int c = 0; c < 256; ++c) t.cls[c] = class_of(c);
+    for (int c = 0; c < 256; ++c)
+        t.cls[c] = class_of(c);
     const unsigned char next[12][9] = {
-        {11, 1, 2, 5, 7, 11, 11, 11, 11},      // 0 start
-        {11, 11, 6, 6, 7, 11, 11, 11, 11},     // 1 sign
-        {11, 11, 5, 5, 7, 8, 3, 11, 5},        // 2 leading zero
-        {11, 11, 4, 4, 11, 4, 11, 4, 11},      // 3 after 0x
-        {11, 11, 4, 4, 11, 4, 11, 4, 4},       // 4 hex digits
-        {11, 11, 5, 5, 7, 8, 11, 11, 5},       // 5 unsigned digits
-        {11, 11, 6, 6, 7, 8, 11, 11, 6},       // 6 signed digits
-        {11, 11, 7, 7, 11, 8, 11, 11, 7},      // 7 fraction
-        {11, 9, 10, 10, 11, 11, 11, 11, 11},   // 8 exponent mark
-        {11, 11, 10, 10, 11, 11, 11, 11, 11},  // 9 exponent sign
-        {11, 11, 10, 10, 11, 11, 11, 11, 7},   // 10 exponent digits
-        {11, 11, 11, 11, 11, 11, 11, 11, 11},  // 11 text
+        {11, 1, 2, 5, 7, 11, 11, 11, 11},     // 0 start
+        {11, 11, 6, 6, 7, 11, 11, 11, 11},    // 1 sign
+        {11, 11, 5, 5, 7, 8, 3, 11, 5},       // 2 leading zero
+        {11, 11, 4, 4, 11, 4, 11, 4, 11},     // 3 after 0x
+        {11, 11, 4, 4, 11, 4, 11, 4, 4},      // 4 hex digits
+        {11, 11, 5, 5, 7, 8, 11, 11, 5},      // 5 unsigned digits
+        {11, 11, 6, 6, 7, 8, 11, 11, 6},      // 6 signed digits
+        {11, 11, 7, 7, 11, 8, 11, 11, 7},     // 7 fraction
+        {11, 9, 10, 10, 11, 11, 11, 11, 11},  // 8 exponent mark
+        {11, 11, 10, 10, 11, 11, 11, 11, 11}, // 9 exponent sign
+        {11, 11, 10, 10, 11, 11, 11, 11, 7},  // 10 exponent digits
+        {11, 11, 11, 11, 11, 11, 11, 11, 11}, // 11 text
     };
     for (int s = 0; s < 12; ++s)
-        for (int k = 0; k < 9; ++k) t.next[s][k] = next[s][k];
+        for (int k = 0; k < 9; ++k)
+            t.next[s][k] = next[s][k];
     return t;
 }
 
@@ -94,9 +97,13 @@ struct Run {
     va_list* ap;
 };
 
-size_t word_len(const Word& w) { return size_t(w.sep - w.start); }
+size_t word_len(const Word& w) {
+    return size_t(w.sep - w.start);
+}
 
-char* after(char* sep) { return *sep == ' ' ? sep + 1 : sep; }
+char* after(char* sep) {
+    return *sep == ' ' ? sep + 1 : sep;
+}
 
 float read_float(const char* b, const char* e) {
     if (*b == '+') ++b;
@@ -109,7 +116,8 @@ float read_float(const char* b, const char* e) {
         if (rd.ec == std::errc()) return static_cast<float>(d);
         bool negative = *b == '-';
         const char* x = b;
-        while (x < e && *x != 'e' && *x != 'E') ++x;
+        while (x < e && *x != 'e' && *x != 'E')
+            ++x;
         bool tiny = x + 1 < e && x[1] == '-';
         float m = tiny ? 0.0f : std::numeric_limits<float>::infinity();
         return negative ? -m : m;
@@ -155,16 +163,23 @@ Word read_value(Run& r, char* p) {
         w.sep = p + 2;
         if (!std::strchr("ifos", c) || (p[2] != ' ' && p[2] != '\0')) {
             w.sep = p + 1;
-            while (*w.sep && *w.sep != ' ') ++w.sep;
+            while (*w.sep && *w.sep != ' ')
+                ++w.sep;
             w.next = after(w.sep);
             return bad(w, "bad conversion");
         }
         w.next = after(w.sep);
         w.kind = Kind::Value;
         switch (c) {
-        case 'i': w.v = QZ_value::integer(va_arg(*r.ap, int)); break;
-        case 'f': w.v = QZ_value::real(static_cast<float>(va_arg(*r.ap, double))); break;
-        case 'o': w.v = QZ_value::handle(va_arg(*r.ap, void*)); break;
+        case 'i':
+            w.v = QZ_value::integer(va_arg(*r.ap, int));
+            break;
+        case 'f':
+            w.v = QZ_value::real(static_cast<float>(va_arg(*r.ap, double)));
+            break;
+        case 'o':
+            w.v = QZ_value::handle(va_arg(*r.ap, void*));
+            break;
         default: {
             const char* s = va_arg(*r.ap, const char*);
             if (!s) return bad(w, "null text for");
@@ -238,6 +253,16 @@ QZ_error refuse(const Run& r, const char* why, const Word* at) {
     return QZ_ERROR_COMMAND_NOT_PARAM;
 }
 
+// A handler refused its value: reported as a bad option is, and the
+// command stops there with what came before it done.
+QZ_error refused_value(const Run& r, const Word& option, const Word& value, const QZ_value& why) {
+    std::printf("derar: %s\n", r.text);
+    std::printf("derar: param '%.*s' refuses '%.*s': %s\n", int(word_len(option) - 1),
+                option.start + 1, int(word_len(value)), value.start,
+                why.asText() ? why.asText() : "bad value");
+    return QZ_ERROR_COMMAND_NOT_PARAM;
+}
+
 bool put(Run& r, const char* s, size_t n, bool blank) {
     if (!(r.flags & QZ_TEXT_RESULT)) return true;
     size_t sepn = (blank && r.len > 0) ? 1 : 0;
@@ -251,7 +276,8 @@ bool put(Run& r, const char* s, size_t n, bool blank) {
 bool put_hex(Run& r, uintptr_t h) {
     char buf[2 + 2 * sizeof(uintptr_t)] = {'0', 'x'};
     char* e = std::to_chars(buf + 2, buf + sizeof buf, h, 16).ptr;
-    for (char* c = buf + 2; c < e; ++c) *c = char(std::toupper(static_cast<unsigned char>(*c)));
+    for (char* c = buf + 2; c < e; ++c)
+        *c = char(std::toupper(static_cast<unsigned char>(*c)));
     return put(r, buf, size_t(e - buf), true);
 }
 
@@ -379,8 +405,9 @@ QZ_error execute(Run& r) {
         if (cur.kind == Kind::Value) {
             char saved = *cur.sep;
             if (saved == ' ' && !cur.conversion) *cur.sep = '\0';
-            h(obj, cur.v);
+            QZ_value res = h(obj, cur.v);
             if (saved == ' ' && !cur.conversion) *cur.sep = saved;
+            if (is_refusal(res)) return refused_value(r, pending, cur, res);
         } else {
             QZ_value res = h(obj, QZ_EMPTY);
             if (cur.kind != Kind::Discard && cur.kind != Kind::DiscardEnd) {

@@ -38,12 +38,27 @@ void delete_objects_since(uint64_t mark) {
         QZ_Object* newest = nullptr;
         {
             std::lock_guard<std::mutex> lock(registry_lock);
-            QZ_Chain_Item* last = registry.tail.prev;
-            if (last != &registry.head) newest = static_cast<QZ_Object*>(last->data);
+            // The registry is in creation order. An owned object goes with
+            // its owner, which may be older or newer than it.
+            for (QZ_Chain_Item* i = registry.tail.prev; i != &registry.head; i = i->prev) {
+                QZ_Object* o = static_cast<QZ_Object*>(i->data);
+                if (o->serial < mark) break;
+                if (!o->owner) {
+                    newest = o;
+                    break;
+                }
+            }
         }
-        if (!newest || newest->serial < mark) return;
+        if (!newest) return;
         delete newest; // its destructor leaves the registry
     }
+}
+
+bool is_live(const void* p) {
+    std::lock_guard<std::mutex> lock(registry_lock);
+    for (QZ_Chain_Item* i = registry.head.next; i != &registry.tail; i = i->next)
+        if (i->data == p) return true;
+    return false;
 }
 
 } // namespace qz

@@ -39,6 +39,9 @@ public:
     char* command = nullptr;              // that command's text; it outlives the object
     uint64_t serial;                      // creation order among all objects
     QZ_Chain_Item live;                   // membership in the registry of live objects
+    // The object whose destructor deletes this one (a block's own buffers and
+    // parts), or null: nobody else may delete it.
+    QZ_Object* owner = nullptr;
 
     QZ_Object();
     QZ_Object(const QZ_Object&) = delete;
@@ -60,7 +63,9 @@ template <auto M> QZ_value option_thunk(QZ_Object* o, QZ_value v) {
     return M(static_cast<C*>(o), v);
 }
 
-template <class C> QZ_Object* create_thunk() { return new (std::nothrow) C(); }
+template <class C> QZ_Object* create_thunk() {
+    return new (std::nothrow) C();
+}
 
 constexpr QZ_Entry create_entry(QZ_Create c) {
     QZ_Entry e{};
@@ -68,8 +73,12 @@ constexpr QZ_Entry create_entry(QZ_Create c) {
     e.create = c;
     return e;
 }
-template <class C> constexpr QZ_Entry creates() { return create_entry(&create_thunk<C>); }
-constexpr QZ_Entry abstract() { return create_entry(nullptr); }
+template <class C> constexpr QZ_Entry creates() {
+    return create_entry(&create_thunk<C>);
+}
+constexpr QZ_Entry abstract() {
+    return create_entry(nullptr);
+}
 
 template <auto M> constexpr QZ_Entry option(const char* name) {
     QZ_Entry e{};
@@ -94,9 +103,12 @@ const QZ_Entry* find_class(const char* name, size_t len);
 
 // The registry of live objects, kept for tools and tests: a session can
 // delete what it made, and a test can count what is left.
-uint64_t next_serial();                   // the serial the next object will get
-size_t live_objects();                    // how many objects exist
-void delete_objects_since(uint64_t mark); // newest first, down to serial mark
+uint64_t next_serial(); // the serial the next object will get
+size_t live_objects();  // how many objects exist
+// Newest first, down to serial mark; objects with an owner are left to it.
+void delete_objects_since(uint64_t mark);
+// Whether p is the address of a live object; p itself is never read.
+bool is_live(const void* p);
 
 // The table find_class reads: the class table itself, except while a test
 // puts a table of its own probe classes in its place.

@@ -22,6 +22,42 @@ inline float as_real(const QZ_value& v) {
 inline int32_t as_whole(const QZ_value& v) {
     return v.type == QZ_value::FLOAT ? trunc32(v.asFloat()) : v.asInt();
 }
+// What a handler answers when it refuses the value it was given: nothing is
+// applied, and the interpreter reports the reason as it reports a bad option.
+// Type 0 is never a query's answer, so it cannot be mistaken for one.
+inline QZ_value refused(const char* why) {
+    return QZ_value(reinterpret_cast<uintptr_t>(why), QZ_value::DISCARD);
+}
+inline bool is_refusal(const QZ_value& v) {
+    return v.type == QZ_value::DISCARD;
+}
+
+// A count or a length: an integer as it is, a real truncated toward zero, a
+// hex word as its 32 bits. False for a text: its pointer's bits are no count.
+inline bool whole_value(const QZ_value& v, int32_t& n) {
+    switch (v.type) {
+    case QZ_value::INT:
+        n = v.asInt();
+        return true;
+    case QZ_value::FLOAT:
+        n = trunc32(v.asFloat());
+        return true;
+    case QZ_value::HANDLE:
+        if (v.value > 0xFFFFFFFFu) return false;
+        n = v.asInt();
+        return true;
+    default:
+        return false;
+    }
+}
+
+inline bool whole_value(const QZ_value& v, Shared<int32_t>& field) {
+    int32_t n = 0;
+    if (!whole_value(v, n)) return false;
+    field = n;
+    return true;
+}
+
 // The value as a double: a float widened, an integer kept whole.
 inline double as_number(const QZ_value& v) {
     return v.type == QZ_value::FLOAT ? double(v.asFloat()) : double(v.asInt());

@@ -3,6 +3,7 @@
 #include "QZ_Buffer.h"
 #include "QZ_Effect.h"
 #include "QZ_Interpret.h"
+#include "QZ_Options.h"
 
 #include <cstring>
 
@@ -79,12 +80,24 @@ QZ_Object* QZ_Soundpipe::create() {
 }
 
 QZ_value QZ_Soundpipe::m_bl(QZ_Soundpipe* s, QZ_value v) {
-    if (v.present()) s->bl = v.asInt();
+    if (v.present()) {
+        // buffers that follow it allocate this many samples
+        int32_t n = 0;
+        if (!qz::whole_value(v, n) || n > QZ_Buffer::MAX_LENGTH)
+            return qz::refused("a block length of at most 4194304 samples");
+        s->bl = n;
+    }
     return QZ_value::integer(s->bl);
 }
 
 QZ_value QZ_Soundpipe::m_be(QZ_Soundpipe* s, QZ_value v) {
-    if (v.present()) s->before = v.asPtr<QZ_Effect>();
+    if (v.present()) {
+        QZ_Effect* e = v.asPtr<QZ_Effect>();
+        // new effects are linked before it: it must be in this chain
+        if (e && e->item.chain != &s->effects)
+            return qz::refused("an effect of this soundpipe, or 0");
+        s->before = e;
+    }
     return QZ_value::handle(s->before);
 }
 
@@ -101,10 +114,7 @@ QZ_value QZ_Soundpipe::m_e(QZ_Soundpipe* s, QZ_value) {
 }
 
 constinit const QZ_Entry QZ_Soundpipe::cls[] = {
-    qz::create_entry(&QZ_Soundpipe::create),
-    qz::option<&QZ_Soundpipe::m_bl>("bl"),
-    qz::option<&QZ_Soundpipe::m_be>("be"),
-    qz::option<&QZ_Soundpipe::m_b>("b"),
-    qz::option<&QZ_Soundpipe::m_e>("e"),
-    qz::parent(QZ_Object::cls),
+    qz::create_entry(&QZ_Soundpipe::create), qz::option<&QZ_Soundpipe::m_bl>("bl"),
+    qz::option<&QZ_Soundpipe::m_be>("be"),   qz::option<&QZ_Soundpipe::m_b>("b"),
+    qz::option<&QZ_Soundpipe::m_e>("e"),     qz::parent(QZ_Object::cls),
 };

@@ -6,6 +6,7 @@
 // "0x41" target must not crash anything but the interpreter itself.
 #include "QZ_Interpret.h"
 #include "QZ_Object.h"
+#include "QZ_Options.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -36,6 +37,10 @@ public:
         return QZ_value(reinterpret_cast<uintptr_t>(bytes), QZ_value::HANDLE, 5);
     }
     static QZ_value m_n(QZ_Object*, QZ_value) { return QZ_EMPTY; }
+    // Refuses every value, as handlers refuse what they cannot take.
+    static QZ_value m_r(QZ_Object*, QZ_value v) {
+        return v.present() ? qz::refused("no value") : QZ_value::integer(0);
+    }
     // Only objects this target made are deleted; any other handle is ignored.
     static QZ_value m_delete(QZ_Object* o, QZ_value) {
         if (std::find(alive.begin(), alive.end(), o) != alive.end()) delete o;
@@ -44,15 +49,11 @@ public:
     static const QZ_Entry cls[];
 };
 // With every handler taking a QZ_Object*, the option thunks cast nothing.
-const QZ_Entry Fz::cls[] = {qz::creates<Fz>(),
-                            qz::option<&Fz::m_i>("i"),
-                            qz::option<&Fz::m_f>("f"),
-                            qz::option<&Fz::m_t>("t"),
-                            qz::option<&Fz::m_h>("h"),
-                            qz::option<&Fz::m_b>("b"),
-                            qz::option<&Fz::m_n>("n"),
-                            qz::option<&Fz::m_delete>("delete"),
-                            qz::parent(nullptr)};
+const QZ_Entry Fz::cls[] = {
+    qz::creates<Fz>(),         qz::option<&Fz::m_i>("i"), qz::option<&Fz::m_f>("f"),
+    qz::option<&Fz::m_t>("t"), qz::option<&Fz::m_h>("h"), qz::option<&Fz::m_b>("b"),
+    qz::option<&Fz::m_n>("n"), qz::option<&Fz::m_r>("r"), qz::option<&Fz::m_delete>("delete"),
+    qz::parent(nullptr)};
 
 class FzChild : public Fz {
 public:
@@ -63,7 +64,9 @@ const QZ_Entry FzChild::cls[] = {qz::creates<FzChild>(), qz::option<&FzChild::m_
                                  qz::parent(Fz::cls)};
 
 const QZ_Entry abstract_cls[] = {qz::abstract(), qz::parent(Fz::cls)};
-QZ_Object* nothing() { return nullptr; }
+QZ_Object* nothing() {
+    return nullptr;
+}
 const QZ_Entry nothing_cls[] = {qz::create_entry(&nothing), qz::parent(Fz::cls)};
 
 QZ_error call(int flags, char* text, char* result, int* capacity, ...) {
@@ -115,6 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<char> result(size_t(data[0] >> 2) + 1);
     int capacity = int(result.size());
     run(flags, text.data(), result.data(), &capacity, std::make_index_sequence<kArgs>());
-    while (!alive.empty()) delete alive.back();
+    while (!alive.empty())
+        delete alive.back();
     return 0;
 }

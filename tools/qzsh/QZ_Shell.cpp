@@ -1,5 +1,6 @@
 #include "QZ_Shell.h"
 
+#include "QZ_Door.h"
 #include "QZ_Interpret.h"
 
 #include <vector>
@@ -9,7 +10,9 @@ namespace qz {
 Shell::Shell(std::FILE* out, int capacity)
     : out_(out), capacity_(capacity), first_object_(next_serial()) {}
 
-Shell::~Shell() { delete_objects_since(first_object_); }
+Shell::~Shell() {
+    delete_objects_since(first_object_);
+}
 
 bool Shell::needs_arguments(const std::string& t) {
     for (size_t i = 0; i + 1 < t.size(); ++i) {
@@ -24,11 +27,19 @@ bool Shell::needs_arguments(const std::string& t) {
 
 bool Shell::line(const std::string& raw) {
     std::string text = raw;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
     if (text.empty() || text[0] == '#') return true;
     if (text.find('\0') != std::string::npos) text.resize(text.find('\0'));
     if (needs_arguments(text)) {
         std::fprintf(out_, "error: conversions need arguments\n");
+        std::fflush(out_);
+        return false;
+    }
+    if (std::string why = door::check(text); !why.empty()) {
+        // said as the interpreter says what it refuses
+        std::fprintf(out_, "derar: %s\nderar: %s\nerror: %s\n", text.c_str(), why.c_str(),
+                     QZ_ERROR_COMMAND_NOT_PARAM);
         std::fflush(out_);
         return false;
     }

@@ -38,7 +38,8 @@ TEST_F(Buffer, FollowsTheSoundpipeBlockLengthWithoutReallocating) {
     EXPECT_EQ(b->allocated, 512);
     EXPECT_EQ(b->copy, b->data + 512);
     EXPECT_EQ(b->soundpipe, s);
-    for (int i = 0; i < 512; ++i) ASSERT_EQ(b->data[i], 0);
+    for (int i = 0; i < 512; ++i)
+        ASSERT_EQ(b->data[i], 0);
     EXPECT_EQ(s->buffers.count, 1);
     ASSERT_EQ(QZ_command(cmd("%o -bl 100"), s), QZ_OK);
     EXPECT_EQ(query_l(b), 100);
@@ -93,13 +94,42 @@ TEST_F(Buffer, NegativeLengthsGiveNoStorage) {
     QZ_command(cmd("%o -e % -delete"), s);
 }
 
+// A buffer that follows a soundpipe is in its chain, however it came to
+// follow it: deleting the soundpipe then fixes its length instead of leaving
+// it reading a freed soundpipe.
+TEST_F(Buffer, FollowingASoundpipeListsTheBufferThere) {
+    QZ_Buffer* b = nullptr;
+    ASSERT_EQ(QZ_command(cmd("QZ_Buffer"), &b), QZ_OK); // no soundpipe yet
+    QZ_Soundpipe* s = nullptr;
+    ASSERT_EQ(QZ_command(cmd("QZ_Soundpipe -bl 32"), &s), QZ_OK);
+    ASSERT_EQ(QZ_command(cmd("%o -l -1"), b), QZ_OK);
+    EXPECT_EQ(b->soundpipe, s);
+    EXPECT_EQ(b->item.chain, &s->buffers);
+    QZ_Buffer* like = nullptr;
+    ASSERT_EQ(QZ_command(cmd("%o -e %"), s), QZ_OK);
+    ASSERT_EQ(QZ_command(cmd("QZ_Buffer"), &like), QZ_OK);
+    like->setLengthOf(*b); // no soundpipe current: still b's
+    EXPECT_EQ(like->soundpipe, s);
+    EXPECT_EQ(like->allocated, 32);
+    EXPECT_EQ(s->buffers.count, 2);
+    ASSERT_EQ(QZ_command(cmd("%o -delete"), s), QZ_OK);
+    EXPECT_EQ(b->soundpipe, nullptr);
+    EXPECT_EQ(b->length(), 32);
+    EXPECT_EQ(like->length(), 32);
+    QZ_command(cmd("%o -delete"), like);
+    QZ_command(cmd("%o -delete"), b);
+}
+
 TEST_F(Buffer, ClearEmptiesOnlyTheContents) {
     QZ_Buffer* b = nullptr;
     ASSERT_EQ(QZ_command(cmd("QZ_Buffer -l 4"), &b), QZ_OK);
-    for (int i = 0; i < 8; ++i) b->data[i] = i + 1;
+    for (int i = 0; i < 8; ++i)
+        b->data[i] = i + 1;
     b->clear();
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(b->data[i], 0);
-    for (int i = 4; i < 8; ++i) EXPECT_EQ(b->data[i], i + 1);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(b->data[i], 0);
+    for (int i = 4; i < 8; ++i)
+        EXPECT_EQ(b->data[i], i + 1);
     QZ_command(cmd("%o -delete"), b);
 }
 

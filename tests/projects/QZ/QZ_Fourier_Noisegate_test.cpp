@@ -26,10 +26,13 @@ TEST(Noisegate, SpectrumLengthSetsTheSizesAndOthersAreRefused) {
         ASSERT_EQ(g->gains->data[k], 2097151);
         ASSERT_EQ(g->gains->data[k + 1], 0);
     }
-    // 4096 and 8192 would wrap the unit filter's impulse N * 2097151
+    // 4096 and 8192 would wrap the unit filter's impulse N * 2097151: refused,
+    // and said so, as other lengths are
     for (int32_t bad : {0, 2, 6, 96, 4096, 8192}) {
         QZ_Buffer* b = c.buffer(bad);
-        QZ_command(cmd("%o -i %o"), g, b);
+        std::string said = qz::test::stdout_of(
+            [&] { EXPECT_EQ(QZ_command(cmd("%o -i %o"), g, b), QZ_ERROR_COMMAND_NOT_PARAM); });
+        EXPECT_NE(said.find("derar: param 'i' refuses '%o': "), std::string::npos) << said;
         EXPECT_EQ(g->i, x) << bad;
         EXPECT_EQ(g->windowed->s, 6) << bad;
     }
@@ -58,6 +61,55 @@ TEST(Noisegate, OutputsAreMadeOnRequestAndDeletedOnceWithTheGate) {
         // the chain deletes the gate; the shared output goes with it
     }
     EXPECT_EQ(qz::live_objects(), before);
+}
+
+// The delayed signal is as long as the signal, whichever soundpipe is current
+// when "s" is given: the usual order gives it after the soundpipe is closed.
+TEST(Noisegate, DelayedSignalPathWhetherOrNotASoundpipeIsCurrent) {
+    std::vector<int32_t> peaks;
+    for (bool closed : {false, true}) {
+        Chain c(64);
+        QZ_Buffer* x = c.buffer(128);
+        QZ_Buffer* sig = c.buffer();
+        Gate* g = c.block<Gate>("QZ_Fourier_Noisegate -i %o", x);
+        if (closed) QZ_command(cmd("%o -e %"), c.pipe);
+        ASSERT_EQ(QZ_command(cmd("%o -s %o"), g, sig), QZ_OK);
+        EXPECT_EQ(g->delayed->length(), 64) << closed;
+        EXPECT_EQ(g->delayed->soundpipe, c.pipe) << closed;
+        EXPECT_EQ(g->delayed->item.chain, &c.pipe->buffers) << closed;
+        // an impulse comes out of the delay line 513 samples later, into E
+        int32_t peak = 0;
+        for (int block = 0; block < 20; ++block) {
+            std::fill(sig->data, sig->data + 64, block == 0 ? 1 << 22 : 0);
+            c.run();
+            const int32_t* E = g->late->work->data;
+            for (int32_t k = 0; k < 128; ++k)
+                peak = std::max(peak, E[k] < 0 ? -E[k] : E[k]);
+        }
+        peaks.push_back(peak);
+    }
+    EXPECT_GT(peaks[0], 0);
+    EXPECT_EQ(peaks[1], peaks[0]);
+}
+
+// Outputs are the gate's: one that another object deletes is refused, one
+// handed back is nobody's again.
+TEST(Noisegate, OutputsAreOwnedWhileTheGateHoldsThem) {
+    Chain c(32);
+    Gate* g = c.block<Gate>("QZ_Fourier_Noisegate -i %o", c.buffer(64));
+    QZ_Fourier_Transform* t = c.block<QZ_Fourier_Transform>("QZ_Fourier_Transform -s 3");
+    QZ_Buffer* mine = c.buffer(64);
+    qz::test::stdout_of([&] {
+        EXPECT_EQ(QZ_command(cmd("%o -o1 %o"), g, t->work), QZ_ERROR_COMMAND_NOT_PARAM);
+        EXPECT_EQ(QZ_command(cmd("%o -o1 %o"), g, g->profile), QZ_ERROR_COMMAND_NOT_PARAM);
+    });
+    EXPECT_EQ(g->o1, nullptr);
+    ASSERT_EQ(QZ_command(cmd("%o -o1 %o -o2 %o"), g, mine, mine), QZ_OK);
+    EXPECT_EQ(mine->owner, g);
+    ASSERT_EQ(QZ_command(cmd("%o -o1 0"), g), QZ_OK);
+    EXPECT_EQ(mine->owner, g); // still the second output
+    ASSERT_EQ(QZ_command(cmd("%o -o2 0"), g), QZ_OK);
+    EXPECT_EQ(mine->owner, nullptr);
 }
 
 TEST(Noisegate, UnsetInputsLeaveTheGateIdle) {

@@ -1,4 +1,5 @@
 #include "QZ_Interpret.h"
+#include "QZ_Options.h"
 #include "QZ_TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -88,17 +89,20 @@ public:
         record("limit", v);
         return QZ_value::integer(2);
     }
+    // refuses numbers above 10, as handlers refuse what they cannot take
+    static QZ_value m_x(Probe* p, QZ_value v) {
+        record("x", v);
+        if (v.present() && v.asInt() > 10) return qz::refused("at most 10");
+        if (v.present()) p->f = v.asInt();
+        return QZ_value::integer(p->f);
+    }
     static const QZ_Entry cls[];
 };
-const QZ_Entry Probe::cls[] = {qz::creates<Probe>(),
-                               qz::option<&Probe::m_f>("f"),
-                               qz::option<&Probe::m_r>("r"),
-                               qz::option<&Probe::m_t>("t"),
-                               qz::option<&Probe::m_h>("h"),
-                               qz::option<&Probe::m_b>("b"),
-                               qz::option<&Probe::m_n>("n"),
-                               qz::option<&Probe::m_limit>("limit"),
-                               qz::option<&Probe::m_l>("l"),
+const QZ_Entry Probe::cls[] = {qz::creates<Probe>(),         qz::option<&Probe::m_f>("f"),
+                               qz::option<&Probe::m_r>("r"), qz::option<&Probe::m_t>("t"),
+                               qz::option<&Probe::m_h>("h"), qz::option<&Probe::m_b>("b"),
+                               qz::option<&Probe::m_n>("n"), qz::option<&Probe::m_limit>("limit"),
+                               qz::option<&Probe::m_l>("l"), qz::option<&Probe::m_x>("x"),
                                qz::parent(ProbeBase::cls)};
 
 // Its create finds nothing to return.
@@ -109,8 +113,11 @@ struct Nothing {
 const QZ_Entry Nothing::cls[] = {qz::create_entry(&Nothing::create), qz::parent(QZ_Object::cls)};
 
 const QZ_Class probe_table[] = {
-    {"QZ_Object", QZ_Object::cls}, {"QZ_Probe_Base", ProbeBase::cls}, {"QZ_Probe", Probe::cls},
-    {"QZ_Nothing", Nothing::cls},  {nullptr, nullptr},
+    {"QZ_Object", QZ_Object::cls},
+    {"QZ_Probe_Base", ProbeBase::cls},
+    {"QZ_Probe", Probe::cls},
+    {"QZ_Nothing", Nothing::cls},
+    {nullptr, nullptr},
 };
 
 class Interpret : public testing::Test {
@@ -146,11 +153,11 @@ TEST(Tokenizer, WordsReachTheirFinalStates) {
     struct {
         const char* word;
         int state;
-    } cases[] = {{"200", 5},   {"0", 5},      {"-45", 6},        {"+7", 6},      {".5", 7},
-                 {".01", 7},   {"1.", 7},     {"1e3", 7},        {"-0.5", 7},    {"1E+5", 7},
-                 {"0e5", 7},   {"0x00A57BBD", 4}, {"0XfF", 4},   {"0x", 11},     {"-", 11},
-                 {"1.2.3", 11}, {"tahoma", 11}, {"-oper", 11},   {"1e", 11},     {"0x1g", 11},
-                 {"12a", 11},  {"", 11},      {"\xC3\xA9", 11},  {"5 rest", 5},  {"00", 5}};
+    } cases[] = {{"200", 5},    {"0", 5},          {"-45", 6},       {"+7", 6},     {".5", 7},
+                 {".01", 7},    {"1.", 7},         {"1e3", 7},       {"-0.5", 7},   {"1E+5", 7},
+                 {"0e5", 7},    {"0x00A57BBD", 4}, {"0XfF", 4},      {"0x", 11},    {"-", 11},
+                 {"1.2.3", 11}, {"tahoma", 11},    {"-oper", 11},    {"1e", 11},    {"0x1g", 11},
+                 {"12a", 11},   {"", 11},          {"\xC3\xA9", 11}, {"5 rest", 5}, {"00", 5}};
     for (auto& c : cases) {
         const char* end = nullptr;
         EXPECT_EQ(qz::classify(c.word, &end), c.state) << c.word;
@@ -214,9 +221,9 @@ TEST_F(Interpret, ConversionsTakeArgumentsLeftToRight) {
     int32_t f = 0;
     const char* t = nullptr;
     Probe* h = nullptr;
-    ASSERT_EQ(QZ_command(cmd("QZ_Probe -f %i -f -r %f -t %s -t -h"), &p, 42, &f, 200.0, "xyz",
-                         &t, &h),
-              QZ_OK);
+    ASSERT_EQ(
+        QZ_command(cmd("QZ_Probe -f %i -f -r %f -t %s -t -h"), &p, 42, &f, 200.0, "xyz", &t, &h),
+        QZ_OK);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(f, 42);
     ASSERT_EQ(calls.size(), 6u);
@@ -322,8 +329,10 @@ TEST_F(Interpret, ResultNeverWritesPastCapacity) {
         std::memset(buf, '#', sizeof buf);
         int c = cap;
         QZ_error e = QZ_command_text(cmd("%o -t -t -t"), buf + 8, &c, p);
-        for (int i = 0; i < 8; ++i) EXPECT_EQ(buf[i], '#');
-        for (int i = 8 + cap; i < 32; ++i) EXPECT_EQ(buf[i], '#') << "capacity " << cap;
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(buf[i], '#');
+        for (int i = 8 + cap; i < 32; ++i)
+            EXPECT_EQ(buf[i], '#') << "capacity " << cap;
         if (cap >= 12) {
             EXPECT_EQ(e, QZ_OK);
             EXPECT_EQ(c, 11);
@@ -340,7 +349,8 @@ TEST_F(Interpret, ResultNeverWritesPastCapacity) {
 
 TEST_F(Interpret, ClassNamesMatchWholeWords) {
     std::string out;
-    std::string said = stdout_of([&] { EXPECT_EQ(text("QZ_Prob -f", out), QZ_ERROR_COMMAND_NOT_FOUND); });
+    std::string said =
+        stdout_of([&] { EXPECT_EQ(text("QZ_Prob -f", out), QZ_ERROR_COMMAND_NOT_FOUND); });
     EXPECT_EQ(said, "derar: command 'QZ_Prob -f' not found\n");
     said = stdout_of([&] { EXPECT_EQ(text("QZ_Probes", out), QZ_ERROR_COMMAND_NOT_FOUND); });
     EXPECT_EQ(said, "derar: command 'QZ_Probes' not found\n");
@@ -379,24 +389,44 @@ TEST_F(Interpret, MissingOptionPrintsBothLinesAndKeepsEarlierEffects) {
     QZ_command(cmd("%o -delete"), p);
 }
 
+// A handler that refuses its value stops the command as a missing option
+// does: reported, earlier words done, nothing after it run.
+TEST_F(Interpret, RefusedValueIsReportedAsABadOption) {
+    Probe* p = nullptr;
+    std::string said = stdout_of([&] {
+        EXPECT_EQ(QZ_command(cmd("QZ_Probe -x 5 -x 11 -f 6"), &p), QZ_ERROR_COMMAND_NOT_PARAM);
+    });
+    EXPECT_EQ(said, "derar: QZ_Probe -x 5 -x 11 -f 6\n"
+                    "derar: param 'x' refuses '11': at most 10\n");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->f, 5);
+    std::string out;
+    said =
+        stdout_of([&] { EXPECT_EQ(text("%o -x %i -x", out, p, 12), QZ_ERROR_COMMAND_NOT_PARAM); });
+    EXPECT_NE(said.find("refuses '%i'"), std::string::npos) << said;
+    EXPECT_EQ(text("%o -x 7 -x", out, p), QZ_OK);
+    EXPECT_EQ(out, "7");
+    QZ_command(cmd("%o -delete"), p);
+}
+
 TEST_F(Interpret, MalformedCommandsAreRefusedSafely) {
     Probe* p = make();
     struct {
         std::string text;
         QZ_error code;
     } cases[] = {
-        {"%o -f 1 2", QZ_ERROR_COMMAND_NOT_PARAM},            // two values in a row
-        {"%o", QZ_ERROR_COMMAND_NOT_PARAM},                   // only an object
-        {"QZ_Probe_Base -f 1", QZ_ERROR_COMMAND_NOT_PARAM},   // abstract
-        {"QZ_Object", QZ_ERROR_COMMAND_NOT_PARAM},            // abstract
-        {"%o -f %x", QZ_ERROR_COMMAND_NOT_PARAM},             // unknown conversion
-        {"%o -f %ii", QZ_ERROR_COMMAND_NOT_PARAM},            // conversion too long
-        {"%o -f 4294967296", QZ_ERROR_COMMAND_NOT_PARAM},     // beyond 32 bits
+        {"%o -f 1 2", QZ_ERROR_COMMAND_NOT_PARAM},          // two values in a row
+        {"%o", QZ_ERROR_COMMAND_NOT_PARAM},                 // only an object
+        {"QZ_Probe_Base -f 1", QZ_ERROR_COMMAND_NOT_PARAM}, // abstract
+        {"QZ_Object", QZ_ERROR_COMMAND_NOT_PARAM},          // abstract
+        {"%o -f %x", QZ_ERROR_COMMAND_NOT_PARAM},           // unknown conversion
+        {"%o -f %ii", QZ_ERROR_COMMAND_NOT_PARAM},          // conversion too long
+        {"%o -f 4294967296", QZ_ERROR_COMMAND_NOT_PARAM},   // beyond 32 bits
         {"%o -f -2147483649", QZ_ERROR_COMMAND_NOT_PARAM},
         {"%o -f 99999999999999999999999", QZ_ERROR_COMMAND_NOT_PARAM},
         {"%o -h 0x1234567890ABCDEF01", QZ_ERROR_COMMAND_NOT_PARAM},
-        {"%o -f 1 %o", QZ_ERROR_COMMAND_NOT_PARAM},           // conversion where an option is due
-        {"%o -delete -f", QZ_ERROR_COMMAND_NOT_PARAM},        // the object is gone
+        {"%o -f 1 %o", QZ_ERROR_COMMAND_NOT_PARAM},    // conversion where an option is due
+        {"%o -delete -f", QZ_ERROR_COMMAND_NOT_PARAM}, // the object is gone
         {"QZ_Nothing", QZ_ERROR_COMMAND_NOT_FOUND},
     };
     for (auto& c : cases) {

@@ -1,13 +1,15 @@
 #include "QZ_Apptpl.h"
+#include "QZ_Buffer.h"
 #include "QZ_Chain.h"
+#include "QZ_Fourier_Noisegate.h"
 #include "QZ_Interpret.h"
 #include "QZ_Object.h"
+#include "QZ_TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <iterator>
-#include <string>
-
 #include <string>
 #include <vector>
 
@@ -203,6 +205,36 @@ struct Noted : QZ_Object {
     explicit Noted(int i) : id(i) {}
     ~Noted() override { gone.push_back(id); }
 };
+
+// A block's own buffers and parts are its to delete: a session's clean-up
+// deletes each object once, whether the owner is older or newer than them.
+TEST(Registry, OwnedObjectsGoOnlyWithTheirOwner) {
+    using qz::test::cmd;
+    const size_t before = qz::live_objects();
+    const uint64_t mark = qz::next_serial();
+    QZ_Buffer* given = nullptr; // older than the gate that takes it
+    ASSERT_EQ(QZ_command(cmd("QZ_Buffer -l 8"), &given), QZ_OK);
+    QZ_Fourier_Transform* t = nullptr;
+    ASSERT_EQ(QZ_command(cmd("QZ_Fourier_Transform -s 5"), &t), QZ_OK);
+    QZ_Fourier_Noisegate* g = nullptr;
+    QZ_Buffer* made = nullptr;
+    ASSERT_EQ(QZ_command(cmd("QZ_Fourier_Noisegate -o1 %o -o2"), &g, given, &made), QZ_OK);
+    EXPECT_EQ(t->work->owner, t);
+    EXPECT_EQ(t->history->owner, t);
+    EXPECT_EQ(given->owner, g);
+    EXPECT_EQ(made->owner, g);
+    for (QZ_Object* part : std::initializer_list<QZ_Object*>{g->windowed, g->late, g->response,
+                                                             g->firstHalf, g->secondHalf, g->delay,
+                                                             g->delayed, g->profile, g->gains})
+        EXPECT_EQ(part->owner, g);
+    EXPECT_EQ(g->late->work->owner, g->late);
+    EXPECT_EQ(t->owner, nullptr);
+    EXPECT_TRUE(qz::is_live(t->work));
+    qz::delete_objects_since(mark);
+    EXPECT_EQ(qz::live_objects(), before);
+    EXPECT_FALSE(qz::is_live(t));
+    EXPECT_FALSE(qz::is_live(given));
+}
 
 TEST(Registry, CountsLiveObjectsAndDeletesNewestFirst) {
     size_t before = qz::live_objects();
