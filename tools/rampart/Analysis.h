@@ -16,9 +16,12 @@ struct Comparison {
 // Same rate, same channel count, same length and bit-identical samples.
 Comparison compare_audio(AudioReader& a, AudioReader& b);
 
+// Peak and RMS are those of the finite samples; NaN and infinities are counted.
 struct ChannelLevel {
     double peak = 0; // largest magnitude, full scale = 1
     double rms = 0;
+    int64_t nan = 0, infinite = 0;
+    int64_t first_bad = -1; // the frame of the first that is not finite
 };
 
 // Levels of frames [from, to) of every channel; throws if the range is empty
