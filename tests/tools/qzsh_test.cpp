@@ -1,7 +1,7 @@
-#include "rampart_TestSupport.h"
-#include "QZ_Shell.h"
 #include "QZ_Buffer.h"
+#include "QZ_Shell.h"
 #include "QZ_Soundpipe.h"
+#include "rampart_TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,8 @@ std::string read_all(std::FILE* f) {
     std::string s;
     std::rewind(f);
     int c;
-    while ((c = std::fgetc(f)) != EOF) s.push_back(char(c));
+    while ((c = std::fgetc(f)) != EOF)
+        s.push_back(char(c));
     return s;
 }
 
@@ -58,10 +59,11 @@ TEST_F(Shell, FailuresPrintTheMessageAndCount) {
     // a discard placeholder and a final "%" need no argument and run
     EXPECT_TRUE(sh.line("QZ_Soundpipe -bl % -e %"));
     std::string all = read_all(out);
-    EXPECT_TRUE(std::regex_match(all, std::regex("error: Command not found\nerror: Param not found\n"
-                                                 "error: conversions need arguments\n"
-                                                 "error: conversions need arguments\n"
-                                                 "0x[0-9A-F]+\n")))
+    EXPECT_TRUE(
+        std::regex_match(all, std::regex("error: Command not found\nerror: Param not found\n"
+                                         "error: conversions need arguments\n"
+                                         "error: conversions need arguments\n"
+                                         "0x[0-9A-F]+\n")))
         << all;
 }
 
@@ -86,10 +88,13 @@ TEST_F(Shell, BuildsAndRunsAChainWithThePitchShifters) {
     ASSERT_TRUE(sh.line("QZ_Buffer"));
     std::string made = read_all(out);
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(made, m, std::regex("(0x[0-9A-F]+)\n(0x[0-9A-F]+)\n"
-                                                     "(0x[0-9A-F]+)\n(0x[0-9A-F]+)\n")))
+    ASSERT_TRUE(std::regex_match(made, m,
+                                 std::regex("(0x[0-9A-F]+)\n(0x[0-9A-F]+)\n"
+                                            "(0x[0-9A-F]+)\n(0x[0-9A-F]+)\n")))
         << made;
-    auto at = [&](int k) { return reinterpret_cast<void*>(uintptr_t(std::stoull(m[k].str(), nullptr, 16))); };
+    auto at = [&](int k) {
+        return reinterpret_cast<void*>(uintptr_t(std::stoull(m[k].str(), nullptr, 16)));
+    };
     auto* pipe = static_cast<QZ_Soundpipe*>(at(1));
     auto* in = static_cast<QZ_Buffer*>(at(2));
     auto* plain = static_cast<QZ_Buffer*>(at(3));
@@ -103,10 +108,12 @@ TEST_F(Shell, BuildsAndRunsAChainWithThePitchShifters) {
                                  std::regex("0x[0-9A-F]+ 0 0\n0x[0-9A-F]+ -16384 7\n")))
         << all;
     // Nshift with s 0 at 48000: the input one window (512 samples) later
-    for (int k = 0; k < 512; ++k) in->data[k] = (k + 1) * 1000003;
+    for (int k = 0; k < 512; ++k)
+        in->data[k] = (k + 1) * 1000003;
     pipe->process();
     pipe->process();
-    for (int k = 0; k < 512; ++k) ASSERT_EQ(plain->data[k], ((k + 1) * 1000003) & ~16383) << k;
+    for (int k = 0; k < 512; ++k)
+        ASSERT_EQ(plain->data[k], ((k + 1) * 1000003) & ~16383) << k;
     EXPECT_NE(shifted->data[511], 0);
 }
 

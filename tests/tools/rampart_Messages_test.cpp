@@ -68,7 +68,6 @@ TEST(Messages, SayWhatIsWrongWithTheRightStatus) {
          2,
          "rampart: cannot tell the output format from @/out.mp3: name it .wav"},
         {{"synth", "@/out"}, 2, "cannot tell the output format from @/out"},
-        {{"shot", "@/out.bmp"}, 2, "name it .png", "", "", true},
     };
     for (const Said& c : cases) {
 #ifdef _WIN32

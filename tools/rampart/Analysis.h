@@ -29,7 +29,8 @@ struct ChannelLevel {
 std::vector<ChannelLevel> measure_levels(AudioReader& in, int64_t from, int64_t to);
 
 // RMS of every channel together over consecutive windows of `window` frames
-// (the last one shorter), for plotting the envelope.
+// (the last one shorter), for plotting the envelope: NaN for a window that
+// holds a NaN, infinity for one that holds an infinity.
 std::vector<double> measure_envelope(AudioReader& in, int64_t window);
 
 // 20·log10(x), "-inf" for 0, two decimals.
