@@ -88,6 +88,47 @@ TEST_F(Fifo, OtherFormatsAreReadThroughACopy) {
     EXPECT_EQ(r.status, 0) << r.out << r.err;
 }
 
+// An output that exists and is no regular file (a pipe, a device) is written
+// into; renaming over it would replace it.
+TEST_F(Fifo, AnOutputThatIsAPipeIsWrittenIntoNotReplaced) {
+    const std::string out = dir_ + "/out.wav";
+    ASSERT_EQ(mkfifo(out.c_str(), 0600), 0);
+    // Opened at once, without waiting for a writer: a program that never
+    // writes into the pipe must not leave this test waiting.
+    int fd = open(out.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    std::string got;
+    std::atomic<bool> ran{false};
+    std::thread reader([&] {
+        char buf[4096];
+        for (;;) {
+            ssize_t n = read(fd, buf, sizeof buf);
+            if (n > 0)
+                got.append(buf, static_cast<size_t>(n));
+            else if (n == 0 && ran)
+                break;
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    test::Ran r =
+        test::run_rampart({"render", dir_ + "/in.wav", out, "--plugin", test::fixture("TestGain")});
+    ran = true;
+    reader.join();
+    close(fd);
+    EXPECT_EQ(r.status, 0) << r.err;
+    struct stat st;
+    ASSERT_EQ(stat(out.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(test::run_rampart({"render", dir_ + "/in.wav", dir_ + "/file.wav", "--plugin",
+                                 test::fixture("TestGain")})
+                  .status,
+              0);
+    EXPECT_TRUE(got == test::file_bytes(dir_ + "/file.wav"));
+    EXPECT_EQ(test::names_in(dir_),
+              (std::vector<std::string>{"file.wav", "in.fifo", "in.wav", "out.wav"}));
+}
+
 // A render waits on the pipe with its output half written; the signal must
 // remove that file and still end the program as the signal does.
 TEST_F(Fifo, ASignalDuringARenderLeavesNothingBehind) {
