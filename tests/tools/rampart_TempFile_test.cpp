@@ -39,7 +39,7 @@ TEST(TempFiles, AreNewAndUniqueBesideTheirTarget) {
             EXPECT_NE(name, "out.wav.part");
         }
         EXPECT_NE(a.path(), b.path());
-        ASSERT_EQ(std::fputs("new", a.file()), 1);
+        ASSERT_GE(std::fputs("new", a.file()), 0);
         a.commit();
         EXPECT_EQ(test::file_bytes(dir + "/out.wav"), "new");
         EXPECT_EQ(test::file_bytes(dir + "/out.wav.part"), "someone's file");
