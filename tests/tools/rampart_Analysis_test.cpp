@@ -107,6 +107,54 @@ TEST_F(Files, EnvelopeIsTheRmsOfEachWindowOverAllChannelsTheLastOneShorter) {
     EXPECT_EQ(env[2], 0.25);
 }
 
+// NaN and infinity are no silence: levels and envelope say they are there.
+TEST_F(Files, SamplesThatAreNotFiniteAreReportedAsSuch) {
+    Audio a{1000, 2, {}};
+    for (int i = 0; i < 1000; ++i) {
+        float x = i % 2 ? 0.5f : -0.5f;
+        if (i == 500) x = std::nanf("");
+        if (i == 700) x = INFINITY;
+        if (i == 701) x = -INFINITY;
+        a.samples.push_back(x);
+        a.samples.push_back(0.25f);
+    }
+    const std::string bad = dir_ + "/bad.wav", nan = dir_ + "/nan.wav";
+    test::write_wav(bad, a);
+    test::write_wav(nan, Audio{1000, 1, std::vector<float>(300, std::nanf(""))});
+
+    auto r = open_audio_reader(bad);
+    auto lv = measure_levels(*r, 0, 1000);
+    EXPECT_EQ(lv[0].nan, 1);
+    EXPECT_EQ(lv[0].infinite, 2);
+    EXPECT_EQ(lv[0].first_bad, 500);
+    EXPECT_EQ(lv[0].peak, 0.5);
+    EXPECT_EQ(lv[0].rms, 0.5);
+    EXPECT_EQ(lv[1].nan + lv[1].infinite, 0);
+    EXPECT_EQ(lv[1].first_bad, -1);
+
+    test::Ran levels = test::run_rampart({"levels", bad});
+    EXPECT_EQ(levels.status, 0) << levels.err;
+    EXPECT_TRUE(test::contains(levels.out, "channel 1  peak -6.02 dBFS  RMS -6.02 dBFS of the "
+                                           "finite samples; 1 NaN and 2 infinite, the first at "
+                                           "0.500 s\nchannel 2  peak -12.04 dBFS  RMS -12.04 "
+                                           "dBFS\n"))
+        << levels.out;
+    test::Ran all_nan = test::run_rampart({"levels", nan});
+    EXPECT_TRUE(test::contains(all_nan.out,
+                               "no finite samples: 300 NaN and 0 infinite, the first at 0.000 s"))
+        << all_nan.out;
+    EXPECT_FALSE(test::contains(all_nan.out, "-inf")) << all_nan.out;
+
+    test::Ran env = test::run_rampart({"envelope", bad, "--window", "0.1"});
+    EXPECT_EQ(env.status, 0) << env.err;
+    EXPECT_TRUE(test::contains(env.out, "0.4500 -8.06\n0.5500 nan\n0.6500 -8.06\n0.7500 inf\n"))
+        << env.out;
+    EXPECT_TRUE(test::contains(env.err, "rampart: warning: " + bad +
+                                            " holds samples that are not finite (NaN or "
+                                            "infinity) in 2 windows, the first at 0.5500 s"))
+        << env.err;
+}
+
 TEST(Decibels, AreTwentyLogTen) {
     EXPECT_EQ(dbfs_text(1.0), "0.00");
     EXPECT_EQ(dbfs_text(0.5), "-6.02");

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <sstream>
 
 namespace rampart {
@@ -62,8 +63,7 @@ protected:
         p.close();
         out.finish();
         first_difference_ = out.first_difference();
-        EXPECT_FALSE(test::file_exists(dir + "/out.wav.part"));
-        EXPECT_FALSE(test::file_exists(dir + "/out.wav.part2"));
+        EXPECT_EQ(test::names_in(dir), (std::vector<std::string>{"in.wav", "out.wav"}));
         return test::read_audio(dir + "/out.wav");
     }
     int64_t first_difference_ = -2;
@@ -327,17 +327,31 @@ TEST_F(StandIn, KeepsTheChannelCountItIsTold) {
         ASSERT_EQ(two.samples[2 * i], two.samples[2 * i + 1]);
 }
 
+// Temporary files: new, beside the output, never a name that exists.
 TEST(FileOutputs, LeaveNothingBehindWhenUnfinished) {
     std::string dir = test::scratch_dir();
+    std::ofstream(dir + "/o.wav.part") << "not ours";
+    std::ofstream(dir + "/o.wav.part2") << "not ours either";
+    const std::vector<std::string> before = test::names_in(dir);
+    auto temporaries = [&] {
+        std::vector<std::string> v;
+        for (const std::string& name : test::names_in(dir))
+            if (name.rfind("o.wav.", 0) == 0 && name.size() == 19 && contains(name, ".part"))
+                v.push_back(name);
+        return v;
+    };
     {
         FileOutput out(dir + "/o.wav", OutputFormat::Wav, 8000, ChannelMode::Auto);
+        auto mono = temporaries();
+        EXPECT_EQ(mono.size(), 1u); // o.wav.XXXXXXXX.part
         float a[3] = {1, 2, 3}, b[3] = {1, 2, 4};
-        out.write(a, b, 3); // widened: a second temporary file
-        EXPECT_TRUE(test::file_exists(dir + "/o.wav.part2"));
+        out.write(a, b, 3); // widened: another temporary file, the first one gone
+        auto stereo = temporaries();
+        EXPECT_EQ(stereo.size(), 1u);
+        EXPECT_NE(stereo, mono);
     }
-    EXPECT_FALSE(test::file_exists(dir + "/o.wav"));
-    EXPECT_FALSE(test::file_exists(dir + "/o.wav.part"));
-    EXPECT_FALSE(test::file_exists(dir + "/o.wav.part2"));
+    EXPECT_EQ(test::names_in(dir), before);
+    EXPECT_EQ(test::file_bytes(dir + "/o.wav.part"), "not ours");
 }
 
 } // namespace

@@ -21,14 +21,21 @@ std::string quoted(const std::string& s) {
 }
 } // namespace
 
-Ran run_program(const std::string& program, const std::vector<std::string>& args,
-                const std::string& stderr_file) {
+std::string command_line(const std::string& program, const std::vector<std::string>& args) {
     std::string line = quoted(program);
     for (const auto& a : args)
         line += " " + quoted(a);
-    line += " 2>" + quoted(stderr_file);
+    return line;
+}
+
+Ran run_line(const std::string& line, const std::string& stderr_file, const Redirect& redirect) {
+    // Grouped, so that the redirections apply to every program of a pipe.
+    std::string full = "{ " + line + "; }";
+    if (!redirect.in.empty()) full += " <" + quoted(redirect.in);
+    if (!redirect.out.empty()) full += " >" + quoted(redirect.out);
+    full += " 2>" + quoted(stderr_file);
     Ran r;
-    std::FILE* p = popen(line.c_str(), "r");
+    std::FILE* p = popen(full.c_str(), "r");
     if (!p) return r;
     char buf[4096];
     while (size_t n = std::fread(buf, 1, sizeof buf, p))

@@ -19,15 +19,21 @@ std::string native_path(std::string s) {
 }
 } // namespace
 
-Ran run_program(const std::string& program, const std::vector<std::string>& args,
-                const std::string& stderr_file) {
-    // cmd /c strips the outermost quotes: the whole line gets one more pair.
-    std::string line = "\"\"" + native_path(program) + "\"";
+std::string command_line(const std::string& program, const std::vector<std::string>& args) {
+    std::string line = "\"" + native_path(program) + "\"";
     for (const auto& a : args)
         line += " \"" + a + "\"";
-    line += " 2>\"" + native_path(stderr_file) + "\"\"";
+    return line;
+}
+
+Ran run_line(const std::string& line, const std::string& stderr_file, const Redirect& redirect) {
+    // cmd /c strips the outermost quotes: the whole line gets one more pair.
+    std::string full = "\"" + line;
+    if (!redirect.in.empty()) full += " <\"" + native_path(redirect.in) + "\"";
+    if (!redirect.out.empty()) full += " >\"" + native_path(redirect.out) + "\"";
+    full += " 2>\"" + native_path(stderr_file) + "\"\"";
     Ran r;
-    std::FILE* p = _popen(line.c_str(), "rb");
+    std::FILE* p = _popen(full.c_str(), "rb");
     if (!p) return r;
     char buf[4096];
     while (size_t n = std::fread(buf, 1, sizeof buf, p))

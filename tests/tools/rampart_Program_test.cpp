@@ -168,7 +168,7 @@ TEST_F(Program, FailsClearlyAndWritesNothing) {
              1,
              "blocks of 1048576 frames through 90 instances need 1080 MiB of buffers"},
             {{"render", file("in.wav"), file("out.mp3"), "--plugin", gain},
-             1,
+             2,
              "cannot tell the output format"},
             {{"render", gain, file("out.wav"), "--plugin", gain}, 1, "rampart: " + gain + ": "},
             {{"frobnicate"}, 2, "unknown command 'frobnicate'"},

@@ -114,7 +114,7 @@ TEST_F(Shot, FailsClearlyAndWritesNothing) {
              "--channel 2: " + file("in.wav") + " has one channel\n(see rampart shot --help)"},
             {{"shot", file("out.png"), "--sustain", "5"}, 2, "--sustain must be from -45 to 0 dB"},
             {{"shot", file("out.png"), "--channel", "1"}, 2, "shot: --channel needs --in"},
-            {{"shot", file("out.bmp")}, 1, "name it .png"},
+            {{"shot", file("out.bmp")}, 2, "name it .png"},
             {{"shot", file("no/such/dir/out.png")},
              1,
              "cannot write " + file("no/such/dir/out.png")},

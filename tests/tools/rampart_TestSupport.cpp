@@ -60,23 +60,36 @@ Audio ramp(size_t frames, int rate, int channels) {
     return a;
 }
 
-Ran run_rampart(const std::vector<std::string>& args) { return run_built("rampart", args); }
+Ran run_rampart(const std::vector<std::string>& args, const Redirect& redirect) {
+    return run_built("rampart", args, redirect);
+}
 
-Ran run_built(const std::string& name, const std::vector<std::string>& args) {
+namespace {
+Ran run_and_read_errors(const std::string& line, const Redirect& redirect) {
     static int runs = 0;
     std::filesystem::path dir = std::filesystem::path(build_dir()) / "test-tmp";
     std::filesystem::create_directories(dir);
     std::string err_file = (dir / ("stderr-" + std::to_string(++runs) + ".txt")).generic_string();
-    Ran r = run_program(build_dir() + "/" + name + program_suffix(), args, err_file);
-    std::ifstream in(err_file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    r.err = text.str();
-    in.close();
+    Ran r = run_line(line, err_file, redirect);
+    r.err = file_bytes(err_file);
     std::filesystem::remove(err_file);
     for (std::string* s : {&r.out, &r.err})
         s->erase(std::remove(s->begin(), s->end(), '\r'), s->end());
     return r;
+}
+} // namespace
+
+Ran run_built(const std::string& name, const std::vector<std::string>& args,
+              const Redirect& redirect) {
+    return run_and_read_errors(command_line(build_dir() + "/" + name + program_suffix(), args),
+                               redirect);
+}
+
+Ran run_rampart_pipe(const std::vector<std::string>& first,
+                     const std::vector<std::string>& second) {
+    std::string program = build_dir() + "/rampart" + program_suffix();
+    return run_and_read_errors(command_line(program, first) + " | " + command_line(program, second),
+                               {});
 }
 
 void expect_refused(const std::vector<Refused>& cases, const std::string& out) {
@@ -86,6 +99,9 @@ void expect_refused(const std::vector<Refused>& cases, const std::string& out) {
         EXPECT_TRUE(contains(r.err, c.message)) << r.err;
         EXPECT_FALSE(file_exists(out)) << c.message;
         EXPECT_FALSE(file_exists(out + ".part")) << c.message;
+        // Nor any temporary file beside it.
+        for (const std::string& name : names_in(std::filesystem::path(out).parent_path().string()))
+            EXPECT_FALSE(contains(name, ".part")) << name << " left by " << c.message;
     }
 }
 
@@ -95,6 +111,21 @@ bool contains(const std::string& text, const std::string& part) {
 
 bool file_exists(const std::string& path) {
     return std::filesystem::exists(path);
+}
+
+std::string file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> names_in(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        names.push_back(e.path().filename().generic_string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace rampart::test

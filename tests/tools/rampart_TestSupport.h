@@ -33,14 +33,24 @@ struct Ran {
     int status = -1;
     std::string out, err; // without carriage returns
 };
+// Files for a program's standard input and output; empty: none (its output
+// is then read into Ran::out).
+struct Redirect {
+    std::string in, out;
+};
 // Runs build_dir()/rampart with these arguments (each one quoted).
-Ran run_rampart(const std::vector<std::string>& args);
+Ran run_rampart(const std::vector<std::string>& args, const Redirect& redirect = {});
 // The same for another program of the build, named without its suffix.
-Ran run_built(const std::string& name, const std::vector<std::string>& args);
-// The platform part of it: runs a program with arguments, standard output
-// into `out`, standard error into a file.
-Ran run_program(const std::string& program, const std::vector<std::string>& args,
-                const std::string& stderr_file);
+Ran run_built(const std::string& name, const std::vector<std::string>& args,
+              const Redirect& redirect = {});
+// "rampart first | rampart second": the second one's status and output, both
+// programs' standard error.
+Ran run_rampart_pipe(const std::vector<std::string>& first, const std::vector<std::string>& second);
+// The platform part of it: the command line that runs a program with
+// arguments, and running such lines (joined by "|") with standard error into
+// a file.
+std::string command_line(const std::string& program, const std::vector<std::string>& args);
+Ran run_line(const std::string& line, const std::string& stderr_file, const Redirect& redirect);
 
 // A command line rampart must refuse: its exit status and part of its message.
 struct Refused {
@@ -49,10 +59,14 @@ struct Refused {
     std::string message;
 };
 // Runs each and checks the status, the message, and that neither `out` nor
-// its temporary `out`.part was left behind.
+// a temporary file beside it was left behind.
 void expect_refused(const std::vector<Refused>& cases, const std::string& out);
 
 bool contains(const std::string& text, const std::string& part);
 bool file_exists(const std::string& path);
+// A whole file's bytes ("" when it cannot be read).
+std::string file_bytes(const std::string& path);
+// The names in a directory, sorted.
+std::vector<std::string> names_in(const std::string& dir);
 
 } // namespace rampart::test

@@ -196,6 +196,37 @@ TEST(WavReader, ReadsExtensibleHeaders) {
     EXPECT_EQ(read_all(r), (std::vector<double>{-1.0, 0x7FFF00 / 8388608.0}));
 }
 
+// RF64: the sizes that do not fit 32 bits, the data chunk's above all, come
+// from the ds64 chunk in front.
+Bytes rf64(uint64_t data_bytes, uint32_t ds64_size = 28) {
+    Bytes b;
+    b.id("RF64").u32(0xFFFFFFFF).id("WAVE").id("ds64").u32(ds64_size);
+    b.u32(0xFFFFFFFF).u32(0);                                       // RIFF size
+    b.u32(static_cast<uint32_t>(data_bytes)).u32(data_bytes >> 32); // data size
+    b.u32(0).u32(0).u32(0);                                         // sample count, table
+    return b.zeros(ds64_size - 28);
+}
+
+TEST(WavReader, ReadsRf64) {
+    Bytes b = rf64(8, 30);
+    b.fmt(1, 2, 48000, 4, 16).id("data").u32(0xFFFFFFFF);
+    b.u16(0x4000).u16(0xC000).u16(0x0001).u16(0xFFFF);
+    auto v = b.get();
+    WavReader r(std::make_unique<MemorySource>(v.data(), v.size()), "mem");
+    EXPECT_TRUE(r.rf64());
+    EXPECT_FALSE(r.truncated());
+    EXPECT_EQ(r.frames(), 2);
+    EXPECT_EQ(read_all(r), (std::vector<double>{0.5, -0.5, 1.0 / 32768, -1.0 / 32768}));
+
+    // A data size past 4 GiB, with the file cut short after a frame.
+    Bytes big = rf64(0x100000010ull);
+    big.fmt(3, 1, 8000, 4, 32).id("data").u32(0xFFFFFFFF).u32(0x3F000000);
+    v = big.get();
+    WavReader cut(std::make_unique<MemorySource>(v.data(), v.size()), "mem");
+    EXPECT_TRUE(cut.truncated());
+    EXPECT_EQ(read_all(cut), (std::vector<double>{0.5}));
+}
+
 TEST(WavReader, CountsOnlyTheFramesACutFileHolds) {
     Bytes b = riff();
     b.fmt(3, 1, 44100, 4, 32).id("data").u32(4000);
@@ -225,7 +256,12 @@ std::vector<Bad> bad_headers() {
     };
     add("Empty", Bytes(), "not a WAV file (too short for a RIFF header)");
     add("Rifx", Bytes().id("RIFX").u32(0).id("WAVE"), "big-endian (RIFX)");
-    add("Rf64", Bytes().id("RF64").u32(0).id("WAVE"), "RF64 files are not supported");
+    add("Rf64WithoutDs64", Bytes().id("RF64").u32(0).id("WAVE").fmt(1, 1, 8000, 2, 16),
+        "RF64 file without a ds64 chunk first");
+    add("ShortDs64", Bytes().id("RF64").u32(0).id("WAVE").id("ds64").u32(20).zeros(20),
+        "ds64 chunk too short (20 bytes)");
+    add("Rf64SizeInTable", rf64(4).id("LIST").u32(0xFFFFFFFF).zeros(8),
+        "RF64 chunk 'LIST' with its size in the ds64 table is not supported");
     add("NotWave", Bytes().id("RIFF").u32(4).id("AVI "), "not a WAV file (no RIFF/WAVE header)");
     add("NoChunks", riff(), "no fmt chunk");
     add("DataFirst", riff().id("data").u32(2).zeros(2).fmt(1, 1, 8000, 2, 16),

@@ -73,7 +73,8 @@ std::vector<ChannelLevel> measure_levels(AudioReader& in, int64_t from, int64_t 
                     " frames)");
     const size_t ch = static_cast<size_t>(in.channels());
     std::vector<double> buf(kChunk * ch);
-    std::vector<double> peak(ch, 0.0), squares(ch, 0.0);
+    std::vector<double> squares(ch, 0.0);
+    std::vector<ChannelLevel> levels(ch);
     int64_t pos = 0;
     while (pos < to) {
         size_t want =
@@ -81,19 +82,25 @@ std::vector<ChannelLevel> measure_levels(AudioReader& in, int64_t from, int64_t 
         size_t n = in.read(buf.data(), want);
         if (n == 0) throw Error(in.name() + ": ended before the range to measure");
         for (size_t i = 0; i < n; ++i) {
-            if (pos + static_cast<int64_t>(i) < from) continue;
+            const int64_t frame = pos + static_cast<int64_t>(i);
+            if (frame < from) continue;
             for (size_t c = 0; c < ch; ++c) {
                 double v = buf[i * ch + c];
-                peak[c] = std::max(peak[c], std::fabs(v));
+                ChannelLevel& l = levels[c];
+                if (!std::isfinite(v)) {
+                    ++(std::isnan(v) ? l.nan : l.infinite);
+                    if (l.first_bad < 0) l.first_bad = frame;
+                    continue;
+                }
+                l.peak = std::max(l.peak, std::fabs(v));
                 squares[c] += v * v;
             }
         }
         pos += static_cast<int64_t>(n);
     }
-    std::vector<ChannelLevel> levels(ch);
     for (size_t c = 0; c < ch; ++c) {
-        levels[c].peak = peak[c];
-        levels[c].rms = std::sqrt(squares[c] / static_cast<double>(to - from));
+        int64_t finite = to - from - levels[c].nan - levels[c].infinite;
+        levels[c].rms = finite > 0 ? std::sqrt(squares[c] / static_cast<double>(finite)) : 0.0;
     }
     return levels;
 }

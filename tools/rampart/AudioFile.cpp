@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -36,13 +35,8 @@ bool looks_like_wav(const unsigned char* head, size_t size) {
            std::memcmp(head, "RF64", 4) == 0;
 }
 
-bool file_is_wav(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) throw Error("cannot open " + path + ": " + std::strerror(errno));
-    unsigned char head[12];
-    size_t n = std::fread(head, 1, sizeof head, f);
-    std::fclose(f);
-    return looks_like_wav(head, n);
+std::string input_name(const std::string& path) {
+    return path == "-" ? "standard input" : path;
 }
 
 std::string extension_of(const std::string& path) {

@@ -85,10 +85,12 @@ int64_t parse_integer(const std::string& text, const std::string& what, int64_t 
     return v;
 }
 
+// The shortest text that reads back as v: a value just outside a range shows
+// as given (-45.0000001), not rounded into it.
 std::string number_text(double v) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
 }
 
 } // namespace
@@ -211,7 +213,8 @@ RenderOptions parse_render(const std::vector<std::string>& args, bool& help) {
                 throw UsageError("--channels must be auto, 1 or 2 (got '" + value + "')");
         }
     }
-    if (o.in == o.out) throw UsageError("render: IN and OUT are the same file");
+    // Names that differ may still lead to one file: render compares the files too.
+    if (o.in == o.out && o.in != "-") throw UsageError("render: IN and OUT are the same file");
     o.settings = p.finished();
     o.channel = p.channel;
     return o;
@@ -228,7 +231,7 @@ ShotOptions parse_shot(const std::vector<std::string>& args, bool& help) {
     PluginOptions p;
     for (const auto& [name, value] : s.options)
         if (!p.take(name, value)) o.in = value; // --in
-    if (o.in == o.out) throw UsageError("shot: --in and OUT are the same file");
+    if (o.in == o.out && o.in != "-") throw UsageError("shot: --in and OUT are the same file");
     if (p.channel && o.in.empty()) throw UsageError("shot: --channel needs --in");
     o.settings = p.finished();
     o.channel = p.channel;
@@ -242,8 +245,10 @@ SynthOptions parse_synth(const std::vector<std::string>& args, bool& help) {
     if (help) return o;
     want_positional(s, "synth", 1, 1, "OUT");
     o.out = s.positional[0];
+    std::string seconds = "6";
     for (const auto& [name, value] : s.options) {
         if (name == "--seconds") {
+            seconds = value;
             o.seconds = parse_number(value, name);
             if (!(o.seconds > 0 && o.seconds <= 3600))
                 throw UsageError("--seconds must be more than 0 and at most 3600 (got '" + value +
@@ -252,6 +257,9 @@ SynthOptions parse_synth(const std::vector<std::string>& args, bool& help) {
             o.rate = static_cast<int>(parse_integer(value, name, 8000, 768000));
         }
     }
+    if (std::llround(o.seconds * o.rate) < 1)
+        throw UsageError("--seconds " + seconds + " is less than one sample at " +
+                         std::to_string(o.rate) + " Hz");
     return o;
 }
 
@@ -263,6 +271,8 @@ CompareOptions parse_compare(const std::vector<std::string>& args, bool& help) {
     want_positional(s, "compare", 2, 2, "two files, A and B");
     o.a = s.positional[0];
     o.b = s.positional[1];
+    if (o.a == "-" && o.b == "-")
+        throw UsageError("compare: only one of A and B can be - (standard input)");
     return o;
 }
 

@@ -8,6 +8,7 @@
 #include "Platform.h"
 #include "Shot.h"
 #include "Synth.h"
+#include "TempFile.h"
 #include "Wav.h"
 
 #include <algorithm>
@@ -19,7 +20,7 @@ namespace rampart {
 namespace {
 
 const char* const kUsage =
-    "usage: rampart COMMAND [ARGS...]\n"
+    "usage: rampart COMMAND [ARGS...]     (or rampart --version)\n"
     "\n"
     "A command-line VST 2.x host for Velvet Rampart (or another plug-in).\n"
     "\n"
@@ -32,8 +33,10 @@ const char* const kUsage =
     "  envelope FILE [...]   print the RMS level in dBFS of short windows, for plots\n"
     "  shot OUT.png [...]    save the plug-in's editor as a PNG (native build only)\n"
     "\n"
-    "\"rampart COMMAND --help\" describes a command. Exit status: 0 done, 1 failed,\n"
-    "2 bad command line; compare answers 1 when the files differ and 2 when it fails.\n";
+    "\"rampart COMMAND --help\" describes a command; \"rampart --version\" prints the\n"
+    "version. A file named - is standard input or output. Exit status: 0 done,\n"
+    "1 failed, 2 bad command line; compare answers 1 when the files differ and 2\n"
+    "when it fails.\n";
 
 const char* const kInfoHelp =
     "usage: rampart info [PLUGIN]     (or --plugin PATH)\n"
@@ -68,7 +71,10 @@ const char* const kRenderOptionsHelp =
     "\n"
     "Parameters not given keep the plug-in's own values. Each one is found by name\n"
     "(effGetParamName) and set through setParameter after effMainsChanged.\n"
-    "OUT is written under OUT.part and renamed when complete.\n";
+    "OUT is written under a new temporary name beside it (OUT.*.part) and renamed\n"
+    "when complete; nothing is left of it when the render fails or is interrupted.\n"
+    "IN - reads standard input, OUT - writes standard output (WAV; the report then\n"
+    "goes to standard error). OUT must not be IN, under any name.\n";
 
 const char* const kSynthHelp =
     "usage: rampart synth OUT [--seconds S] [--rate R]\n"
@@ -90,14 +96,24 @@ const char* const kLevelsHelp =
     "usage: rampart levels FILE [--from SEC] [--to SEC]\n"
     "\n"
     "Prints the peak and RMS level in dBFS of FILE from --from (default the start)\n"
-    "to --to (default the end), per channel.\n";
+    "to --to (default the end), per channel. Samples that are NaN or infinite are\n"
+    "counted and named, and the levels are those of the others.\n";
 
 const char* const kEnvelopeHelp =
     "usage: rampart envelope FILE [--window SEC]\n"
     "\n"
     "Prints one line per window of SEC seconds (default 0.05): the time of the\n"
     "window's middle in seconds and the RMS level of all channels in dBFS, with\n"
-    "silence as -120, for plotting.\n";
+    "silence as -120, for plotting; a window holding a NaN sample shows nan, one\n"
+    "holding an infinite sample inf.\n";
+
+// An output that is the input is refused before anything is written,
+// whatever names lead to them (./, .., links).
+void refuse_same_file(const AudioReader& in, const std::string& out, const char* message) {
+    if (!in.identity()) return;
+    auto id = out == "-" ? identity_of(binary_stdout()) : identity_of(out);
+    if (id && *id == *in.identity()) throw UsageError(message);
+}
 
 // Seconds from frames, for messages.
 std::string seconds_text(int64_t frames, int rate) {
@@ -239,11 +255,15 @@ int render_command(const std::vector<std::string>& args, std::FILE* out, std::FI
         return 0;
     }
     std::string path = o.plugin.empty() ? default_plugin_path() : o.plugin;
+    OutputFormat format = output_format_for(o.out);
     auto reader = open_audio_reader(o.in);
+    refuse_same_file(*reader, o.out, "render: IN and OUT are the same file");
     if (auto* wav = dynamic_cast<WavReader*>(reader.get()); wav && wav->truncated())
         std::fprintf(
             err, "rampart: warning: %s is cut short; rendering the %lld whole frames it holds\n",
-            o.in.c_str(), static_cast<long long>(wav->frames()));
+            reader->name().c_str(), static_cast<long long>(wav->frames()));
+    // Standard output carries the audio: the report goes with the messages.
+    std::FILE* report = o.out == "-" ? err : out;
     const int channels = reader->channels();
     check_channel(o.channel, channels, o.in);
     const int instances = o.channel ? 1 : channels;
@@ -252,7 +272,6 @@ int render_command(const std::vector<std::string>& args, std::FILE* out, std::FI
                          std::to_string(channels) +
                          " channels (render one of them with --channel N)");
     o.settings.channel = o.channel ? o.channel - 1 : 0;
-    OutputFormat format = output_format_for(o.out);
     std::vector<std::unique_ptr<Plugin>> plugins;
     std::vector<Plugin*> each;
     for (int k = 0; k < instances; ++k) {
@@ -269,18 +288,18 @@ int render_command(const std::vector<std::string>& args, std::FILE* out, std::FI
     for (Plugin* p : each)
         p->close();
     output.finish();
-    std::fprintf(out, "rendered %lld frames (%s at %d Hz) in %lld blocks of up to %d through %s\n",
-                 static_cast<long long>(stats.frames),
-                 seconds_text(stats.frames, reader->rate()).c_str(), reader->rate(),
-                 static_cast<long long>(stats.blocks), o.settings.block, path.c_str());
+    std::fprintf(
+        report, "rendered %lld frames (%s at %d Hz) in %lld blocks of up to %d through %s\n",
+        static_cast<long long>(stats.frames), seconds_text(stats.frames, reader->rate()).c_str(),
+        reader->rate(), static_cast<long long>(stats.blocks), o.settings.block, path.c_str());
     std::string source;
     if (instances > 1)
         source = ", each through an instance of its own";
     else if (channels > 1)
         source = ", from channel " + std::to_string(o.settings.channel + 1) + " of " +
                  std::to_string(channels);
-    std::fprintf(out, "wrote %s (%d channel%s%s)\n", o.out.c_str(), output.channels(),
-                 output.channels() == 1 ? "" : "s", source.c_str());
+    std::fprintf(report, "wrote %s (%d channel%s%s)\n", output_name(o.out).c_str(),
+                 output.channels(), output.channels() == 1 ? "" : "s", source.c_str());
     if (output.first_difference() >= 0 && output.channels() == 1)
         std::fprintf(err,
                      "rampart: note: the plug-in's outputs differ from frame %lld on; "
@@ -294,7 +313,7 @@ int render_command(const std::vector<std::string>& args, std::FILE* out, std::FI
     return 0;
 }
 
-int synth(const std::vector<std::string>& args, std::FILE* out) {
+int synth(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     bool help = false;
     SynthOptions o = parse_synth(args, help);
     if (help) return std::fputs(kSynthHelp, out), 0;
@@ -310,9 +329,14 @@ int synth(const std::vector<std::string>& args, std::FILE* out) {
         done += static_cast<int64_t>(n);
     }
     output.finish();
-    std::fprintf(out, "wrote %s: %s at %d Hz, mono; notes until %.1f s, then the quiet tail\n",
-                 o.out.c_str(), seconds_text(total, o.rate).c_str(), o.rate,
-                 PluckSynth::kTailStart);
+    std::FILE* report = o.out == "-" ? err : out;
+    std::fprintf(report, "wrote %s: %s at %d Hz, mono; ", output_name(o.out).c_str(),
+                 seconds_text(total, o.rate).c_str(), o.rate);
+    if (o.seconds > PluckSynth::kTailStart)
+        std::fprintf(report, "notes until %.1f s, then the quiet tail\n", PluckSynth::kTailStart);
+    else
+        std::fprintf(report, "plucked notes only (the quiet tail would start at %.1f s)\n",
+                     PluckSynth::kTailStart);
     return 0;
 }
 
@@ -324,12 +348,13 @@ int compare(const std::vector<std::string>& args, std::FILE* out) {
     auto b = open_audio_reader(o.b);
     Comparison c = compare_audio(*a, *b);
     if (!c.same) {
-        std::fprintf(out, "%s and %s differ: %s\n", o.a.c_str(), o.b.c_str(), c.difference.c_str());
+        std::fprintf(out, "%s and %s differ: %s\n", a->name().c_str(), b->name().c_str(),
+                     c.difference.c_str());
         return 1;
     }
-    std::fprintf(out, "%s and %s are identical: %lld frames, %d channel%s at %d Hz\n", o.a.c_str(),
-                 o.b.c_str(), static_cast<long long>(a->frames()), a->channels(),
-                 a->channels() == 1 ? "" : "s", a->rate());
+    std::fprintf(out, "%s and %s are identical: %lld frames, %d channel%s at %d Hz\n",
+                 a->name().c_str(), b->name().c_str(), static_cast<long long>(a->frames()),
+                 a->channels(), a->channels() == 1 ? "" : "s", a->rate());
     return 0;
 }
 
@@ -338,28 +363,40 @@ int levels(const std::vector<std::string>& args, std::FILE* out) {
     LevelsOptions o = parse_levels(args, help);
     if (help) return std::fputs(kLevelsHelp, out), 0;
     auto in = open_audio_reader(o.file);
+    const std::string& name = in->name();
+    if (in->frames() == 0) throw Error(name + " holds no audio (0 frames)");
     auto frame_at = [&](double s) { return static_cast<int64_t>(std::llround(s * in->rate())); };
     int64_t from = frame_at(o.from);
     int64_t to = o.to ? frame_at(*o.to) : in->frames();
     if (from >= in->frames())
-        throw Error("--from " + seconds_text(from, in->rate()) + " is past the end of " + o.file +
+        throw Error("--from " + seconds_text(from, in->rate()) + " is past the end of " + name +
                     " (" + seconds_text(in->frames(), in->rate()) + ")");
     if (to > in->frames())
-        throw Error("--to " + seconds_text(to, in->rate()) + " is past the end of " + o.file +
-                    " (" + seconds_text(in->frames(), in->rate()) + ")");
+        throw Error("--to " + seconds_text(to, in->rate()) + " is past the end of " + name + " (" +
+                    seconds_text(in->frames(), in->rate()) + ")");
     std::vector<ChannelLevel> lv = measure_levels(*in, from, to);
-    std::fprintf(out, "%s from %s to %s (%lld frames)\n", o.file.c_str(),
+    std::fprintf(out, "%s from %s to %s (%lld frames)\n", name.c_str(),
                  seconds_text(from, in->rate()).c_str(), seconds_text(to, in->rate()).c_str(),
                  static_cast<long long>(to - from));
     for (size_t c = 0; c < lv.size(); ++c) {
+        const ChannelLevel& l = lv[c];
         std::string who = lv.size() == 1 ? "" : "channel " + std::to_string(c + 1) + "  ";
-        std::fprintf(out, "%speak %s dBFS  RMS %s dBFS\n", who.c_str(),
-                     dbfs_text(lv[c].peak).c_str(), dbfs_text(lv[c].rms).c_str());
+        int64_t bad = l.nan + l.infinite;
+        if (bad < to - from)
+            std::fprintf(out, "%speak %s dBFS  RMS %s dBFS%s", who.c_str(),
+                         dbfs_text(l.peak).c_str(), dbfs_text(l.rms).c_str(),
+                         bad ? " of the finite samples; " : "\n");
+        else
+            std::fprintf(out, "%sno finite samples: ", who.c_str());
+        if (bad)
+            std::fprintf(out, "%lld NaN and %lld infinite, the first at %s\n",
+                         static_cast<long long>(l.nan), static_cast<long long>(l.infinite),
+                         seconds_text(l.first_bad, in->rate()).c_str());
     }
     return 0;
 }
 
-int envelope(const std::vector<std::string>& args, std::FILE* out) {
+int envelope(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     bool help = false;
     EnvelopeOptions o = parse_envelope(args, help);
     if (help) return std::fputs(kEnvelopeHelp, out), 0;
@@ -367,15 +404,29 @@ int envelope(const std::vector<std::string>& args, std::FILE* out) {
     int64_t window = std::max<int64_t>(1, std::llround(o.window * in->rate()));
     int64_t frames = in->frames();
     std::vector<double> rms = measure_envelope(*in, window);
+    int64_t bad = 0;
+    double first_bad = 0;
     for (size_t i = 0; i < rms.size(); ++i) {
         int64_t start = static_cast<int64_t>(i) * window;
         double mid = (static_cast<double>(start) +
                       static_cast<double>(std::min(window, frames - start)) / 2) /
                      in->rate();
+        if (!std::isfinite(rms[i])) {
+            if (bad++ == 0) first_bad = mid;
+            // gnuplot leaves such points out.
+            std::fprintf(out, "%.4f %s\n", mid, std::isnan(rms[i]) ? "nan" : "inf");
+            continue;
+        }
         // gnuplot takes no "-inf"; -120 dB is far below anything shown.
         double db = rms[i] > 1e-6 ? 20 * std::log10(rms[i]) : -120.0;
         std::fprintf(out, "%.4f %.2f\n", mid, db);
     }
+    if (bad)
+        std::fprintf(err,
+                     "rampart: warning: %s holds samples that are not finite (NaN or infinity) "
+                     "in %lld window%s, the first at %.4f s\n",
+                     in->name().c_str(), static_cast<long long>(bad), bad == 1 ? "" : "s",
+                     first_bad);
     return 0;
 }
 
@@ -397,10 +448,10 @@ int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     } commands[] = {
         {"info", [](Args a, std::FILE* o, std::FILE*) { return info(a, o); }},
         {"render", render_command},
-        {"synth", [](Args a, std::FILE* o, std::FILE*) { return synth(a, o); }},
+        {"synth", synth},
         {"compare", [](Args a, std::FILE* o, std::FILE*) { return compare(a, o); }},
         {"levels", [](Args a, std::FILE* o, std::FILE*) { return levels(a, o); }},
-        {"envelope", [](Args a, std::FILE* o, std::FILE*) { return envelope(a, o); }},
+        {"envelope", envelope},
         {"shot", shot_command},
     };
     const std::string& command = args[0];
@@ -409,6 +460,7 @@ int run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     try {
         if (command == "-h" || command == "--help" || command == "help")
             return std::fputs(kUsage, out), 0;
+        if (command == "--version") return std::fputs("rampart " VR_VERSION "\n", out), 0;
         for (const auto& c : commands) {
             if (command != c.name) continue;
             known = true;

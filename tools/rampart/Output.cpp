@@ -3,37 +3,20 @@
 #include "Error.h"
 
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace rampart {
 
-namespace {
-
-void remove_quietly(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-}
-
-} // namespace
-
 FileOutput::FileOutput(const std::string& path, OutputFormat format, int rate, ChannelMode mode,
                        int instances)
-    : path_(path), format_(format), rate_(rate), mode_(mode), temp_(path + ".part"),
-      instances_(instances) {
+    : path_(path), format_(format), rate_(rate), mode_(mode), instances_(instances) {
     if (instances > 1 && mode == ChannelMode::Two)
         throw Error("two output channels asked of each of " + std::to_string(instances) +
                     " instances");
     int channels = mode_ == ChannelMode::Two ? 2 : 1;
     if (instances > 1) channels = instances;
-    writer_ = open_audio_writer(temp_, format_, rate_, channels);
-}
-
-FileOutput::~FileOutput() {
-    if (finished_) return;
-    writer_.reset();
-    remove_quietly(temp_);
-    remove_quietly(path_ + ".part2");
+    check_output(output_name(path_), format_, rate_, channels);
+    temp_ = std::make_unique<TempFile>(path_);
+    writer_ = open_audio_writer(temp_->file(), output_name(path_), format_, rate_, channels);
 }
 
 int FileOutput::channels() const {
@@ -87,10 +70,10 @@ void FileOutput::write(std::span<const InstanceOutput> outputs, size_t frames) {
 
 void FileOutput::widen() {
     writer_->finish();
-    std::string wide = path_ + ".part2";
-    auto stereo = open_audio_writer(wide, format_, rate_, 2);
+    auto wide = std::make_unique<TempFile>(path_);
+    auto stereo = open_audio_writer(wide->file(), output_name(path_), format_, rate_, 2);
     {
-        auto mono = open_audio_reader(temp_);
+        auto mono = open_audio_reader(temp_->path());
         std::vector<float> in(4096), out(2 * 4096);
         while (size_t n = mono->read(in.data(), in.size())) {
             for (size_t i = 0; i < n; ++i)
@@ -98,17 +81,13 @@ void FileOutput::widen() {
             stereo->write(out.data(), n);
         }
     }
-    remove_quietly(temp_);
     writer_ = std::move(stereo);
-    temp_ = wide;
+    temp_ = std::move(wide);
 }
 
 void FileOutput::finish() {
     writer_->finish();
-    std::error_code ec;
-    std::filesystem::rename(temp_, path_, ec);
-    if (ec) throw Error("cannot move " + temp_ + " to " + path_ + ": " + ec.message());
-    finished_ = true;
+    temp_->commit();
 }
 
 } // namespace rampart

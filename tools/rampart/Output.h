@@ -3,6 +3,7 @@
 // in place only when complete, so a failed render leaves no half file.
 #include "AudioFile.h"
 #include "Host.h"
+#include "TempFile.h"
 
 namespace rampart {
 
@@ -14,10 +15,12 @@ namespace rampart {
 // refused).
 class FileOutput : public OutputSink {
 public:
+    // `path` "-" is standard output. Throws Error before anything is
+    // written when the format cannot hold the output.
     FileOutput(const std::string& path, OutputFormat format, int rate, ChannelMode mode,
                int instances = 1);
     // Removes the temporary files of an unfinished render.
-    ~FileOutput() override;
+    ~FileOutput() override = default;
 
     void write(std::span<const InstanceOutput> outputs, size_t frames) override;
     // One instance's block.
@@ -36,14 +39,14 @@ private:
     OutputFormat format_;
     int rate_;
     ChannelMode mode_;
-    std::string temp_;
+    // The writer goes before its file.
+    std::unique_ptr<TempFile> temp_;
     std::unique_ptr<AudioWriter> writer_;
     std::vector<const float*> sources_; // the file's channels of a block
     std::vector<float> interleaved_;
     int instances_;
     int64_t frames_ = 0;
     int64_t first_difference_ = -1;
-    bool finished_ = false;
 };
 
 } // namespace rampart

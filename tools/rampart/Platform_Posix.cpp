@@ -1,6 +1,9 @@
 #include "Platform.h"
 
+#include <cerrno>
 #include <climits>
+#include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +34,78 @@ int64_t file_size(std::FILE* file) {
     struct stat st;
     if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
     return static_cast<int64_t>(st.st_size);
+}
+
+namespace {
+FileIdentity identity(const struct stat& st) {
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+} // namespace
+
+std::optional<FileIdentity> identity_of(std::FILE* file) {
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return identity(st);
+}
+
+std::optional<FileIdentity> identity_of(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return identity(st);
+}
+
+std::FILE* binary_stdin() {
+    return stdin;
+}
+
+std::FILE* binary_stdout() {
+    return stdout;
+}
+
+std::FILE* create_new_file(const std::string& path) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    std::FILE* f = fdopen(fd, "w+b");
+    if (!f) {
+        int err = errno;
+        close(fd);
+        unlink(path.c_str());
+        errno = err;
+    }
+    return f;
+}
+
+bool sync_file(std::FILE* file) {
+    return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
+
+void remove_now(const char* path) {
+    unlink(path);
+}
+
+namespace {
+void (*cleanup_on_signal)() = nullptr;
+
+void on_signal(int sig) {
+    int err = errno;
+    if (cleanup_on_signal) cleanup_on_signal();
+    errno = err;
+    // SA_RESETHAND put the default back; it acts once this handler returns.
+    raise(sig);
+}
+} // namespace
+
+void on_termination(void (*cleanup)()) {
+    cleanup_on_signal = cleanup;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        struct sigaction sa {};
+        sa.sa_handler = on_signal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESETHAND;
+        sigaction(sig, &sa, nullptr);
+    }
 }
 
 } // namespace rampart

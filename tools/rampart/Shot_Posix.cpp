@@ -8,13 +8,12 @@
 #include "Host.h"
 #include "QZ_Main_Vst.h"
 #include "QZ_Main_Vst_Editor.h"
+#include "TempFile.h"
 #include "Win.h"
 
 #include <cairo.h>
 
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
 namespace rampart {
 
@@ -35,7 +34,9 @@ const char* const kShotHelp =
     "                    file render reads)\n"
     "  --channel N       the channel of FILE the plug-in gets (default 1)\n";
 
-const char* const kShotTail = "\nOUT is written under OUT.part and renamed when complete.\n";
+const char* const kShotTail =
+    "\nOUT is written under a new temporary name beside it (OUT.*.part) and renamed\n"
+    "when complete; OUT - writes the PNG to standard output.\n";
 
 // The plug-in's output goes nowhere: the picture is what is kept.
 class Discard : public OutputSink {
@@ -65,9 +66,15 @@ private:
     QZ_Win_Surface* surface_;
 };
 
+cairo_status_t write_to_file(void* closure, const unsigned char* data, unsigned int length) {
+    return std::fwrite(data, 1, length, static_cast<std::FILE*>(closure)) == length
+               ? CAIRO_STATUS_SUCCESS
+               : CAIRO_STATUS_WRITE_ERROR;
+}
+
 // The panel is opaque: its pixels go to cairo's premultiplied ARGB32 as they
 // are, alpha 255.
-void save_png(const QZ_Pic_Base<QZ_Pix_A32>& pic, const std::string& path) {
+void save_png(const QZ_Pic_Base<QZ_Pix_A32>& pic, std::FILE* file, const std::string& name) {
     if (pic.width <= 0 || pic.height <= 0 || !pic.pixels)
         throw Error("the plug-in's editor composed no picture");
     std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> image(
@@ -86,25 +93,30 @@ void save_png(const QZ_Pic_Base<QZ_Pix_A32>& pic, const std::string& path) {
             to[x] = 0xFF000000u | uint32_t(from[x].r) << 16 | uint32_t(from[x].g) << 8 | from[x].b;
     }
     cairo_surface_mark_dirty(image.get());
-    status = cairo_surface_write_to_png(image.get(), path.c_str());
+    status = cairo_surface_write_to_png_stream(image.get(), write_to_file, file);
     if (status != CAIRO_STATUS_SUCCESS)
-        throw Error("cannot write " + path + ": " + cairo_status_to_string(status));
+        throw Error("cannot write " + name + ": " + cairo_status_to_string(status));
 }
 
 } // namespace
 
-int shot_command(const std::vector<std::string>& args, std::FILE* out, std::FILE*) {
+int shot_command(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     bool help = false;
     ShotOptions o = parse_shot(args, help);
     if (help) {
         std::fprintf(out, "%s%s%s", kShotHelp, kPluginOptionsHelp, kShotTail);
         return 0;
     }
-    if (extension_of(o.out) != ".png")
-        throw Error("cannot tell the picture's format from " + o.out + ": name it .png");
+    if (extension_of(o.out) != ".png" && o.out != "-")
+        throw UsageError("cannot tell the picture's format from " + o.out + ": name it .png");
     std::unique_ptr<AudioReader> reader;
     if (!o.in.empty()) {
         reader = open_audio_reader(o.in);
+        // Whatever names lead there, the picture never replaces the audio.
+        auto id = reader->identity();
+        auto out_id = o.out == "-" ? identity_of(binary_stdout()) : identity_of(o.out);
+        if (id && out_id && *id == *out_id)
+            throw UsageError("shot: --in and OUT are the same file");
         check_channel(o.channel, reader->channels(), o.in);
         o.settings.channel = o.channel ? o.channel - 1 : 0;
     }
@@ -112,8 +124,8 @@ int shot_command(const std::vector<std::string>& args, std::FILE* out, std::FILE
     Plugin plugin(&VSTPluginMain, "the built-in Velvet Rampart");
     RenderStats stats;
     int32_t width = 0, height = 0;
-    const std::string temp = o.out + ".part";
-    try {
+    TempFile temp(o.out);
+    {
         plugin.open();
         OpenEditor editor(plugin);
         if (reader) {
@@ -128,27 +140,20 @@ int shot_command(const std::vector<std::string>& args, std::FILE* out, std::FILE
         editor.window().refresh();
         width = editor.window().surface.width;
         height = editor.window().surface.height;
-        save_png(editor.window().surface, temp);
-    } catch (...) {
-        std::error_code ec;
-        std::filesystem::remove(temp, ec);
-        throw;
+        save_png(editor.window().surface, temp.file(), output_name(o.out));
     }
     plugin.close();
-    std::error_code ec;
-    std::filesystem::rename(temp, o.out, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        throw Error("cannot move " + temp + " to " + o.out + ": " + ec.message());
-    }
+    temp.commit();
 
+    // Standard output carries the picture: the report goes with the messages.
+    if (o.out == "-") out = err;
     std::fprintf(out, "saved the editor (%d x %d) to %s", static_cast<int>(width),
-                 static_cast<int>(height), o.out.c_str());
+                 static_cast<int>(height), output_name(o.out).c_str());
     if (reader)
         std::fprintf(out, " after %lld frames of %s (channel %d) in %lld blocks of up to %d",
-                     static_cast<long long>(stats.frames), o.in.c_str(), o.settings.channel + 1,
-                     static_cast<long long>(stats.blocks), o.settings.block);
+                     static_cast<long long>(stats.frames), reader->name().c_str(),
+                     o.settings.channel + 1, static_cast<long long>(stats.blocks),
+                     o.settings.block);
     std::fputs("\n", out);
     return 0;
 }

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace rampart {
 
@@ -41,42 +43,6 @@ constexpr uint32_t kMaxRate = 4'000'000;
 // Bytes decoded per pass: the reader's memory stays fixed whatever the file.
 constexpr size_t kChunkBytes = 1 << 16;
 
-class FileSource : public ByteSource {
-public:
-    explicit FileSource(std::FILE* f) : file_(f), left_(file_size(f)) {}
-    ~FileSource() override { std::fclose(file_); }
-    size_t read(void* out, size_t bytes) override {
-        size_t n = std::fread(out, 1, bytes, file_);
-        if (left_ >= 0) left_ -= static_cast<int64_t>(std::min<uint64_t>(n, left_));
-        return n;
-    }
-    bool skip(uint64_t bytes) override {
-        if (left_ >= 0) {
-            if (static_cast<uint64_t>(left_) < bytes) return false;
-            left_ -= static_cast<int64_t>(bytes);
-            // fseek takes a long, 32 bits on Windows.
-            while (bytes > 0) {
-                long step = static_cast<long>(std::min<uint64_t>(bytes, 1u << 30));
-                if (std::fseek(file_, step, SEEK_CUR) != 0) return false;
-                bytes -= static_cast<uint64_t>(step);
-            }
-            return true;
-        }
-        unsigned char sink[4096];
-        while (bytes > 0) {
-            size_t step = static_cast<size_t>(std::min<uint64_t>(bytes, sizeof sink));
-            if (std::fread(sink, 1, step, file_) != step) return false;
-            bytes -= step;
-        }
-        return true;
-    }
-    int64_t remaining() const override { return left_; }
-
-private:
-    std::FILE* file_;
-    int64_t left_;
-};
-
 } // namespace
 
 size_t MemorySource::read(void* out, size_t bytes) {
@@ -95,10 +61,77 @@ bool MemorySource::skip(uint64_t bytes) {
     return true;
 }
 
-std::unique_ptr<ByteSource> open_file_source(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) throw Error("cannot open " + path + ": " + std::strerror(errno));
-    return std::make_unique<FileSource>(f);
+FileSource::FileSource(const std::string& path) : owned_(path != "-") {
+    const std::string name = input_name(path);
+    std::error_code ec;
+    // fopen opens a folder on some systems, and its reads then fail oddly.
+    if (owned_ && std::filesystem::is_directory(path, ec))
+        throw Error(path + " is a folder, not an audio file");
+    file_ = owned_ ? std::fopen(path.c_str(), "rb") : binary_stdin();
+    if (!file_) throw Error("cannot open " + path + ": " + std::strerror(errno));
+    identity_ = identity_of(file_);
+    size_ = left_ = file_size(file_);
+    // Standard input may be a file read part-way already.
+    long at = size_ >= 0 ? std::ftell(file_) : 0;
+    if (at > 0) {
+        start_ = at;
+        left_ = std::max<int64_t>(0, size_ - at);
+    }
+}
+
+FileSource::~FileSource() {
+    if (owned_) std::fclose(file_);
+}
+
+size_t FileSource::peek(unsigned char* out, size_t bytes) {
+    bytes = std::min(bytes, sizeof peeked_);
+    while (peeked_size_ < bytes) {
+        size_t n = std::fread(peeked_ + peeked_size_, 1, bytes - peeked_size_, file_);
+        if (n == 0) break;
+        peeked_size_ += n;
+    }
+    size_t n = std::min(bytes, peeked_size_ - peeked_pos_);
+    std::memcpy(out, peeked_ + peeked_pos_, n);
+    return n;
+}
+
+size_t FileSource::read(void* out, size_t bytes) {
+    auto* to = static_cast<unsigned char*>(out);
+    size_t from_peek = std::min(bytes, peeked_size_ - peeked_pos_);
+    std::memcpy(to, peeked_ + peeked_pos_, from_peek);
+    peeked_pos_ += from_peek;
+    size_t n = from_peek + std::fread(to + from_peek, 1, bytes - from_peek, file_);
+    if (left_ >= 0) left_ -= static_cast<int64_t>(std::min<uint64_t>(n, left_));
+    return n;
+}
+
+bool FileSource::skip(uint64_t bytes) {
+    size_t from_peek = static_cast<size_t>(std::min<uint64_t>(bytes, peeked_size_ - peeked_pos_));
+    peeked_pos_ += from_peek;
+    bytes -= from_peek;
+    if (left_ >= 0) {
+        left_ -= static_cast<int64_t>(std::min<uint64_t>(from_peek, left_));
+        if (static_cast<uint64_t>(left_) < bytes) return false;
+        left_ -= static_cast<int64_t>(bytes);
+        // fseek takes a long, 32 bits on Windows.
+        while (bytes > 0) {
+            long step = static_cast<long>(std::min<uint64_t>(bytes, 1u << 30));
+            if (std::fseek(file_, step, SEEK_CUR) != 0) return false;
+            bytes -= static_cast<uint64_t>(step);
+        }
+        return true;
+    }
+    unsigned char sink[4096];
+    while (bytes > 0) {
+        size_t step = static_cast<size_t>(std::min<uint64_t>(bytes, sizeof sink));
+        if (std::fread(sink, 1, step, file_) != step) return false;
+        bytes -= step;
+    }
+    return true;
+}
+
+std::unique_ptr<FileSource> open_file_source(const std::string& path) {
+    return std::make_unique<FileSource>(path);
 }
 
 int bytes_per_sample(WavSample s) {
@@ -124,41 +157,60 @@ int bytes_per_sample(WavSample s) {
 WavReader::WavReader(std::unique_ptr<ByteSource> source, const std::string& name)
     : source_(std::move(source)) {
     name_ = name;
+    if (auto* file = dynamic_cast<FileSource*>(source_.get())) identity_ = file->identity();
     auto fail = [&](const std::string& why) { throw Error(name + ": " + why); };
 
     unsigned char head[12];
     if (source_->read(head, 12) < 12) fail("not a WAV file (too short for a RIFF header)");
     if (std::memcmp(head, "RIFX", 4) == 0) fail("big-endian (RIFX) WAV files are not supported");
-    if (std::memcmp(head, "RF64", 4) == 0) fail("RF64 files are not supported");
-    if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0)
+    rf64_ = std::memcmp(head, "RF64", 4) == 0;
+    if ((!rf64_ && std::memcmp(head, "RIFF", 4) != 0) || std::memcmp(head + 8, "WAVE", 4) != 0)
         fail("not a WAV file (no RIFF/WAVE header)");
 
-    bool have_fmt = false;
+    bool have_fmt = false, have_ds64 = false;
+    uint64_t ds64_data = 0; // the data chunk's size in an RF64 file
     for (;;) {
         unsigned char chunk[8];
         if (source_->read(chunk, 8) < 8) fail(have_fmt ? "no data chunk" : "no fmt chunk");
-        uint32_t size = u32(chunk + 4);
+        uint64_t size = u32(chunk + 4);
+        if (rf64_ && !have_ds64) {
+            // Its sizes past 32 bits come first, in the ds64 chunk.
+            if (std::memcmp(chunk, "ds64", 4) != 0) fail("RF64 file without a ds64 chunk first");
+            if (size < 28) fail("ds64 chunk too short (" + std::to_string(size) + " bytes)");
+            unsigned char ds64[28];
+            if (source_->read(ds64, 28) < 28) fail("ds64 chunk cut short");
+            ds64_data = u32(ds64 + 8) | static_cast<uint64_t>(u32(ds64 + 12)) << 32;
+            have_ds64 = true;
+            if (!source_->skip(size - 28 + (size & 1))) fail("no fmt chunk");
+            continue;
+        }
+        bool data = std::memcmp(chunk, "data", 4) == 0;
+        if (rf64_ && size == 0xFFFFFFFF) {
+            if (!data)
+                fail("RF64 chunk '" + std::string(reinterpret_cast<char*>(chunk), 4) +
+                     "' with its size in the ds64 table is not supported");
+            size = ds64_data;
+        }
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
             if (have_fmt) fail("two fmt chunks");
             if (size < 16) fail("fmt chunk too short (" + std::to_string(size) + " bytes)");
             unsigned char fmt[40] = {};
-            uint32_t take = std::min<uint32_t>(size, sizeof fmt);
+            uint32_t take = static_cast<uint32_t>(std::min<uint64_t>(size, sizeof fmt));
             if (source_->read(fmt, take) < take) fail("fmt chunk cut short");
             parse_fmt(fmt, take);
             have_fmt = true;
-            if (!source_->skip(static_cast<uint64_t>(size) - take + (size & 1)))
-                fail("no data chunk");
-        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            if (!source_->skip(size - take + (size & 1))) fail("no data chunk");
+        } else if (data) {
             if (!have_fmt) fail("data chunk before the fmt chunk");
-            int64_t frames = size / static_cast<uint32_t>(block_align_);
+            uint64_t frames = size / static_cast<uint32_t>(block_align_);
             int64_t present = source_->remaining();
-            if (present >= 0 && present < static_cast<int64_t>(size)) {
-                frames = present / block_align_;
+            if (present >= 0 && static_cast<uint64_t>(present) < size) {
+                frames = static_cast<uint64_t>(present) / static_cast<uint32_t>(block_align_);
                 truncated_ = true;
             }
-            frames_ = left_ = frames;
+            frames_ = left_ = static_cast<int64_t>(std::min<uint64_t>(frames, INT64_MAX));
             return;
-        } else if (!source_->skip(static_cast<uint64_t>(size) + (size & 1))) {
+        } else if (!source_->skip(size + (size & 1))) {
             fail(have_fmt ? "no data chunk" : "no fmt chunk");
         }
     }
@@ -304,8 +356,17 @@ WavWriter::WavWriter(const std::string& path, int rate, int channels, WavSample 
     header(0);
 }
 
+WavWriter::WavWriter(std::FILE* file, const std::string& name, int rate, int channels,
+                     WavSample sample)
+    : path_(name), file_(file), owned_(false), start_(std::ftell(file)), rate_(rate),
+      sample_(sample) {
+    channels_ = channels;
+    if (start_ < 0) start_ = 0;
+    header(0);
+}
+
 WavWriter::~WavWriter() {
-    if (file_) std::fclose(file_);
+    if (file_ && owned_) std::fclose(file_);
 }
 
 void WavWriter::header(uint32_t data_bytes) {
@@ -388,11 +449,11 @@ void WavWriter::finish() {
     auto data = static_cast<uint32_t>(data_bytes_);
     bool ok = true;
     if (data & 1) ok = std::fputc(0, file_) != EOF;
-    ok = ok && std::fseek(file_, 0, SEEK_SET) == 0;
+    ok = ok && std::fseek(file_, start_, SEEK_SET) == 0;
     if (ok) header(data);
     ok = ok && std::fflush(file_) == 0;
     int err = errno;
-    ok = std::fclose(file_) == 0 && ok;
+    if (owned_) ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
     if (!ok) throw Error("cannot write " + path_ + ": " + std::strerror(err ? err : errno));
 }
