@@ -193,9 +193,20 @@ TEST_F(Plugin, NormalisedValuesBothWays) {
     EXPECT_EQ(h.app().freq.real(), 400.0f);
     h.set(3, 0.0f);
     EXPECT_EQ(h.app().level.real(), -45.0f);
-    // outside [0, 1] maps linearly beyond the range
-    h.set(2, 2.0f);
-    EXPECT_EQ(h.app().freq.real(), 750.0f);
+    // Hosts send 0 … 1: beyond it, the nearest end (not +6 dBFS, not silence).
+    const struct {
+        int p;
+        float x, v;
+        const char* shown;
+    } beyond[] = {{2, 2.0f, 400.0f, "400.000"},
+                  {3, 2.0f, -3.0f, "-3.0000"},
+                  {1, 1e30f, -45.0f, "-45.000"},
+                  {1, -7.0f, 0.0f, "0.00000"}};
+    for (const auto& c : beyond) {
+        h.set(c.p, c.x);
+        EXPECT_EQ(h.app().param(c.p)->real(), c.v) << c.x;
+        EXPECT_EQ(h.text(effGetParamDisplay, c.p), c.shown);
+    }
 }
 
 TEST_F(Plugin, NonFiniteAndOutOfRangeParameterCallsChangeNothing) {

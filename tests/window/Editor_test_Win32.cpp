@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -115,6 +116,9 @@ TEST(EditorUnderXvfb, OpensInTheHostsWindowFollowsTheMouseAndTheAudio) {
     uint64_t quiet = meter_sum(child);
     std::atomic<bool> done{false};
     std::atomic<int64_t> longest{0};
+    // Each call's time in nanoseconds: calls with the meter step (every
+    // second one) and without, apart.
+    std::vector<int64_t> metered, plain;
     std::thread audio([&] {
         std::vector<float> in(512), out0(512), out1(512);
         float* ins[1] = {in.data()};
@@ -124,10 +128,11 @@ TEST(EditorUnderXvfb, OpensInTheHostsWindowFollowsTheMouseAndTheAudio) {
                 in[i] = 0.9f * float(std::sin(0.05 * double(call * 512 + int(i))));
             auto t0 = std::chrono::steady_clock::now();
             fx->processReplacing(fx, ins, outs, 512);
-            auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+            auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
                           std::chrono::steady_clock::now() - t0)
                           .count();
-            if (us > longest) longest = us;
+            (call % 2 ? metered : plain).push_back(ns);
+            if (ns / 1000 > longest) longest = ns / 1000;
         }
         done = true;
     });
@@ -137,6 +142,12 @@ TEST(EditorUnderXvfb, OpensInTheHostsWindowFollowsTheMouseAndTheAudio) {
     EXPECT_NE(meter_sum(child), quiet);
     std::printf("longest processReplacing while the editor paints: %lld us\n",
                 static_cast<long long>(longest.load()));
+    auto median = [](std::vector<int64_t> v) {
+        std::sort(v.begin(), v.end());
+        return static_cast<long long>(v[v.size() / 2] / 1000);
+    };
+    std::printf("median processReplacing: %lld us with the meter step, %lld us without\n",
+                median(metered), median(plain));
     EXPECT_LT(longest.load(), 100000); // never the paint mutex's wait
     // The editor as the screen shows it, meters lit, for people to look at.
     if (const char* base = std::getenv("VR_WINDOW_SHOT"); base && *base) {

@@ -23,9 +23,16 @@ void QZ_Wid_Butt::setState(bool s) {
 void QZ_Wid_Butt::press(int32_t, int32_t) {
     if (var) {
         // The owner answers with "val"; until then the old frame stays.
-        var->store(uint32_t(state ? 0 : 1));
-        // A parameter record's own kind (beyond the plain types) is kept.
-        if (var->type <= QZ_value::HANDLE) var->type = QZ_value::INT;
+        const uint32_t n = state ? 0 : 1;
+        if (var->type == QZ_value::FLOAT) {
+            // A real keeps its kind (a real parameter's), holding the number.
+            var->store(QZ_value::real(float(n)).value);
+        } else {
+            var->store(n);
+            // An integer stays one; a switch and other kinds of a parameter
+            // record are kept; anything else becomes an integer.
+            if (var->type <= QZ_value::HANDLE) var->type = QZ_value::INT;
+        }
         var->apply(dat);
     } else {
         setState(!state);

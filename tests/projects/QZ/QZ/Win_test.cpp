@@ -269,6 +269,18 @@ TEST_F(Widgets, ButtonStateNotifyAndBoundValue) {
     EXPECT_EQ(v.type, QZ_value::INT);
     EXPECT_FALSE(b->state) << "the old frame stays until the owner answers";
     EXPECT_EQ(b->frame, 0);
+    // Kinds kept: an integer's, a real's (as the number), a switch's.
+    for (int32_t kind : {int32_t(QZ_value::INT), int32_t(QZ_value::FLOAT), 6}) {
+        Bound k;
+        k.type = kind;
+        QZ_command(cmd("%o -var %o"), b, &k);
+        b->press(0, 0);
+        EXPECT_EQ(k.type, kind);
+        if (kind == QZ_value::FLOAT)
+            EXPECT_EQ(k.asFloat(), 1.0f);
+        else
+            EXPECT_EQ(k.asInt(), 1);
+    }
 
     EXPECT_FALSE(b->hit(0, 0)) << "a transparent corner is not the button";
     auto* bare = make<QZ_Wid_Butt>("QZ_Wid_Butt -w 40 -h 24");
