@@ -265,8 +265,14 @@ QZ_error QZ_Application::detach() {
 QZ_error QZ_Application::destroy() {
     // A window still open (a host that closes the plug-in first) lets go of
     // the widgets before they go: its thread may be painting them, and a
-    // widget leaves the window only in the last of its destructors.
-    detach();
+    // widget leaves the window only in the last of its destructors. Only a
+    // window that still holds a widget is known to be there.
+    for (QZ_Object* o : widgets)
+        if (QZ_Win* open = o ? static_cast<QZ_Wid*>(o)->win : nullptr) {
+            open->follow(nullptr, nullptr);
+            detach();
+            break;
+        }
     std::lock_guard<std::mutex> lock(building());
     // Reverse order of creation: blocks, buffers, the chain, then the widgets.
     QZ_Object* chainObjects[1 + BUFFERS + BLOCKS];
