@@ -25,7 +25,8 @@ inline void per_sample(benchmark::State& state, double samples_per_iteration) {
     state.SetItemsProcessed(int64_t(samples));
     state.counters["ns_per_sample"] = benchmark::Counter(
         samples * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["x_realtime"] = benchmark::Counter(samples / 44100.0, benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(samples / 44100.0, benchmark::Counter::kIsRate);
 }
 
 inline char* text(const std::string& s) {
@@ -47,7 +48,8 @@ public:
         QZ_Buffer* b = nullptr;
         QZ_command(text("QZ_Buffer"), &b);
         std::mt19937 g(seed);
-        for (int32_t i = 0; i < n; ++i) b->data[i] = int32_t(g()) >> 3;
+        for (int32_t i = 0; i < n; ++i)
+            b->data[i] = int32_t(g()) >> 3;
         objects.push_back(b);
         return b;
     }

@@ -17,8 +17,9 @@ void run(benchmark::State& state, const char* command, bool sine = false) {
     QZ_Buffer* out = b.buffer();
     std::mt19937 g(7);
     for (int32_t j = 0; j < b.n; ++j)
-        in->data[j] = sine ? int32_t(2147483647.0 * std::sin(j * 2 * 3.141592653589793 * 440 / 44100))
-                           : int32_t(g());
+        in->data[j] =
+            sine ? int32_t(2147483647.0 * std::sin(j * 2 * 3.141592653589793 * 440 / 44100))
+                 : int32_t(g());
     QZ_Effect* e = b.block(command, in, out);
     QZ_command(qz::bench::text("QZ_Effect %o -clock 44100"), e);
     b.run(state);
@@ -31,7 +32,9 @@ void DistRateZero(benchmark::State& state) {
 BENCHMARK(DistRateZero);
 
 // Default level and softness: a wide knee.
-void DistRateZeroSoft(benchmark::State& state) { run(state, "QZ_Effect_Dist -k 0 -i %o -o %o"); }
+void DistRateZeroSoft(benchmark::State& state) {
+    run(state, "QZ_Effect_Dist -k 0 -i %o -o %o");
+}
 BENCHMARK(DistRateZeroSoft);
 
 // A moving bias: every sample waits for the one before.

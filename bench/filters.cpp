@@ -60,15 +60,17 @@ void ChainPassOverhead(benchmark::State& state) {
         b.pipe->process();
         benchmark::ClobberMemory();
     }
-    state.counters["ns_per_pass"] = benchmark::Counter(
-        double(state.iterations()) * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_pass"] =
+        benchmark::Counter(double(state.iterations()) * 1e-9,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(ChainPassOverhead);
 
 // The high-pass kernel called directly, to set against its pass through the chain.
 void HipassKernelAlone(benchmark::State& state) {
     std::vector<int32_t> in(512), out(512);
-    for (size_t i = 0; i < in.size(); ++i) in[i] = int32_t(i * 2654435761u) >> 3;
+    for (size_t i = 0; i < in.size(); ++i)
+        in[i] = int32_t(i * 2654435761u) >> 3;
     int32_t y = 0;
     for (auto _ : state) {
         y = QZ_Effect_Hipass::kernel(in.data(), out.data(), 512, 118995045u, y);

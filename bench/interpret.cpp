@@ -31,7 +31,8 @@ void SetOneOption(benchmark::State& state) {
     QZ_command(create, &b);
     char text[] = "QZ_Buffer %o -limit %i";
     int32_t v = 0;
-    for (auto _ : state) QZ_command(text, b, ++v);
+    for (auto _ : state)
+        QZ_command(text, b, ++v);
     char del[] = "%o -delete";
     QZ_command(del, b);
     state.SetItemsProcessed(state.iterations());

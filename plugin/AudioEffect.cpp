@@ -23,7 +23,9 @@ AudioEffect::AudioEffect(audioMasterCallback host, int32_t programs, int32_t par
     canProcessReplacing(true);
 }
 
-AudioEffect::~AudioEffect() { delete editor; }
+AudioEffect::~AudioEffect() {
+    delete editor;
+}
 
 void AudioEffect::setEditor(AEffEditor* e) {
     editor = e;
@@ -55,6 +57,8 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
                                  float opt) {
     // Texts and pointers come from the host; a null one gets no answer.
     char* text = static_cast<char*>(ptr);
+    // One line a case where one line says it: a table of opcodes.
+    // clang-format off
     switch (opcode) {
     case effOpen: open(); return 0;
     case effClose: close(); return 0;
@@ -108,10 +112,11 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
     case effSetChunk: return setChunk(ptr, int32_t(value), index != 0);
     default: return 0;
     }
+    // clang-format on
 }
 
-intptr_t AudioEffect::dispatchEffectClass(AEffect* e, int32_t opcode, int32_t index,
-                                          intptr_t value, void* ptr, float opt) {
+intptr_t AudioEffect::dispatchEffectClass(AEffect* e, int32_t opcode, int32_t index, intptr_t value,
+                                          void* ptr, float opt) {
     AudioEffect* fx = e ? static_cast<AudioEffect*>(e->object) : nullptr;
     if (!fx) return 0;
     if (opcode == effClose) {

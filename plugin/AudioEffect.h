@@ -59,8 +59,7 @@ public:
                                         void* ptr, float opt);
     static void processClass(AEffect* e, float** in, float** out, int32_t frames);
     static void processClassReplacing(AEffect* e, float** in, float** out, int32_t frames);
-    static void processClassDoubleReplacing(AEffect* e, double** in, double** out,
-                                            int32_t frames);
+    static void processClassDoubleReplacing(AEffect* e, double** in, double** out, int32_t frames);
     static void setParameterClass(AEffect* e, int32_t index, float value);
     static float getParameterClass(AEffect* e, int32_t index);
 

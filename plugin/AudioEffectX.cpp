@@ -9,6 +9,8 @@ void AudioEffectX::resume() {
 intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr,
                                   float opt) {
     char* text = static_cast<char*>(ptr);
+    // One line a case where one line says it: a table of opcodes.
+    // clang-format off
     switch (opcode) {
     case effProcessEvents: return processEvents(ptr);
     case effCanBeAutomated: return canParameterBeAutomated(index) ? 1 : 0;
@@ -66,4 +68,5 @@ intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value,
     case effGetNumMidiOutputChannels: return getNumMidiOutputChannels();
     default: return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
     }
+    // clang-format on
 }

@@ -2,9 +2,13 @@
 
 QZ_Apptpl::QZ_Apptpl() = default;
 
-int QZ_Apptpl::hasState() { return 0; }
+int QZ_Apptpl::hasState() {
+    return 0;
+}
 
-QZ_value QZ_Apptpl::getState() { return QZ_EMPTY; }
+QZ_value QZ_Apptpl::getState() {
+    return QZ_EMPTY;
+}
 
 void QZ_Apptpl::setState(QZ_value) {}
 

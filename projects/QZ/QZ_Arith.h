@@ -44,7 +44,7 @@ template <bool ZeroNegative> inline int32_t div_q24(int32_t a, int32_t b) {
     // the builtin: some C libraries make fabs an x87 instruction, which does not vectorise
     double na = __builtin_fabs(double(a)) + 1.0;
     double nb = __builtin_fabs(double(b)) + 1.0;
-    bool saturate = na >= nb * 128.0; // N / d >= 2^31
+    bool saturate = na >= nb * 128.0;                    // N / d >= 2^31
     int32_t q = trunc32_magnitude(na * 16777216.0 / nb); // 2^31 - 1 when saturated
     uint32_t d = magnitude(b) + 1u;
     q -= int32_t(((magnitude(a) + 1u) << 24) - uint32_t(q) * d >= d);

@@ -40,6 +40,7 @@ public:
 
     // Visits each member's data in order; the visitor may not change the chain.
     template <class T, class F> void each(F f) const {
-        for (QZ_Chain_Item* i = head.next; i != &tail; i = i->next) f(static_cast<T*>(i->data));
+        for (QZ_Chain_Item* i = head.next; i != &tail; i = i->next)
+            f(static_cast<T*>(i->data));
     }
 };

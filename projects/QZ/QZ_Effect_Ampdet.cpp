@@ -4,7 +4,9 @@
 
 namespace {
 
-inline int32_t rectify(int32_t x) { return x < 0 ? qz::neg(x) : x; }
+inline int32_t rectify(int32_t x) {
+    return x < 0 ? qz::neg(x) : x;
+}
 
 // The envelope kernel; with Rect false nothing is written to the rectified output.
 template <bool Rect> struct Envelope {
@@ -25,7 +27,8 @@ template <bool Rect> struct Envelope {
 
 int32_t rectify_run(const int32_t* in, int32_t*, int32_t* rect, int32_t n, int32_t, int32_t,
                     int32_t e) {
-    for (int32_t j = 0; j < n; ++j) rect[j] = rectify(in[j]);
+    for (int32_t j = 0; j < n; ++j)
+        rect[j] = rectify(in[j]);
     return e;
 }
 
@@ -33,8 +36,10 @@ template <int M> using EnvelopeAndRect = Envelope<true>::With<M>;
 template <int M> using EnvelopeOnly = Envelope<false>::With<M>;
 
 // Kernels by mode, with and without the rectified output.
-constexpr auto with_rect = qz::kernel_table<QZ_Effect_Ampdet::Kernel, EnvelopeAndRect, qz::MODE_COUNT>();
-constexpr auto without_rect = qz::kernel_table<QZ_Effect_Ampdet::Kernel, EnvelopeOnly, qz::MODE_COUNT>();
+constexpr auto with_rect =
+    qz::kernel_table<QZ_Effect_Ampdet::Kernel, EnvelopeAndRect, qz::MODE_COUNT>();
+constexpr auto without_rect =
+    qz::kernel_table<QZ_Effect_Ampdet::Kernel, EnvelopeOnly, qz::MODE_COUNT>();
 
 } // namespace
 
@@ -67,11 +72,17 @@ void QZ_Effect_Ampdet::clockChanged() {
     release = coefficient(f2, clock, release);
 }
 
-QZ_value QZ_Effect_Ampdet::m_i(QZ_Effect_Ampdet* e, QZ_value v) { return qz::handle_option(e->i, v); }
+QZ_value QZ_Effect_Ampdet::m_i(QZ_Effect_Ampdet* e, QZ_value v) {
+    return qz::handle_option(e->i, v);
+}
 
-QZ_value QZ_Effect_Ampdet::m_o(QZ_Effect_Ampdet* e, QZ_value v) { return qz::handle_option(e->o, v); }
+QZ_value QZ_Effect_Ampdet::m_o(QZ_Effect_Ampdet* e, QZ_value v) {
+    return qz::handle_option(e->o, v);
+}
 
-QZ_value QZ_Effect_Ampdet::m_a(QZ_Effect_Ampdet* e, QZ_value v) { return qz::handle_option(e->a, v); }
+QZ_value QZ_Effect_Ampdet::m_a(QZ_Effect_Ampdet* e, QZ_value v) {
+    return qz::handle_option(e->a, v);
+}
 
 QZ_value QZ_Effect_Ampdet::m_f1(QZ_Effect_Ampdet* e, QZ_value v) {
     if (v.present()) {

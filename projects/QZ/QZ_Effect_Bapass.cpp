@@ -60,9 +60,13 @@ void QZ_Effect_Bapass::clockChanged() {
     C = qz::trunc32(h / (h + m) * 32768 * 65536);
 }
 
-QZ_value QZ_Effect_Bapass::m_i(QZ_Effect_Bapass* e, QZ_value v) { return qz::handle_option(e->i, v); }
+QZ_value QZ_Effect_Bapass::m_i(QZ_Effect_Bapass* e, QZ_value v) {
+    return qz::handle_option(e->i, v);
+}
 
-QZ_value QZ_Effect_Bapass::m_o(QZ_Effect_Bapass* e, QZ_value v) { return qz::handle_option(e->o, v); }
+QZ_value QZ_Effect_Bapass::m_o(QZ_Effect_Bapass* e, QZ_value v) {
+    return qz::handle_option(e->o, v);
+}
 
 QZ_value QZ_Effect_Bapass::m_f(QZ_Effect_Bapass* e, QZ_value v) {
     if (v.present()) {
@@ -81,10 +85,7 @@ QZ_value QZ_Effect_Bapass::m_q(QZ_Effect_Bapass* e, QZ_value v) {
 }
 
 constinit const QZ_Entry QZ_Effect_Bapass::cls[] = {
-    qz::creates<QZ_Effect_Bapass>(),
-    qz::option<&QZ_Effect_Bapass::m_i>("i"),
-    qz::option<&QZ_Effect_Bapass::m_o>("o"),
-    qz::option<&QZ_Effect_Bapass::m_f>("f"),
-    qz::option<&QZ_Effect_Bapass::m_q>("q"),
-    qz::parent(QZ_Effect::cls),
+    qz::creates<QZ_Effect_Bapass>(),         qz::option<&QZ_Effect_Bapass::m_i>("i"),
+    qz::option<&QZ_Effect_Bapass::m_o>("o"), qz::option<&QZ_Effect_Bapass::m_f>("f"),
+    qz::option<&QZ_Effect_Bapass::m_q>("q"), qz::parent(QZ_Effect::cls),
 };

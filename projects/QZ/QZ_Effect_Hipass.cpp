@@ -3,11 +3,17 @@
 #include "QZ_Onepole.h"
 #include "QZ_Options.h"
 
-void QZ_Effect_Onepole::clockChanged() { k = qz::onepole_k(f, clock, k); }
+void QZ_Effect_Onepole::clockChanged() {
+    k = qz::onepole_k(f, clock, k);
+}
 
-QZ_value QZ_Effect_Onepole::m_i(QZ_Effect_Onepole* e, QZ_value v) { return qz::handle_option(e->i, v); }
+QZ_value QZ_Effect_Onepole::m_i(QZ_Effect_Onepole* e, QZ_value v) {
+    return qz::handle_option(e->i, v);
+}
 
-QZ_value QZ_Effect_Onepole::m_o(QZ_Effect_Onepole* e, QZ_value v) { return qz::handle_option(e->o, v); }
+QZ_value QZ_Effect_Onepole::m_o(QZ_Effect_Onepole* e, QZ_value v) {
+    return qz::handle_option(e->o, v);
+}
 
 QZ_value QZ_Effect_Onepole::m_f(QZ_Effect_Onepole* e, QZ_value v) {
     if (v.present()) {
@@ -17,7 +23,8 @@ QZ_value QZ_Effect_Onepole::m_f(QZ_Effect_Onepole* e, QZ_value v) {
     return QZ_value::integer(e->f);
 }
 
-int32_t QZ_Effect_Hipass::kernel(const int32_t* in, int32_t* out, int32_t n, uint32_t k, int32_t y) {
+int32_t QZ_Effect_Hipass::kernel(const int32_t* in, int32_t* out, int32_t n, uint32_t k,
+                                 int32_t y) {
     for (int32_t j = 0; j < n; ++j) {
         int32_t x = in[j];
         y = qz::onepole_step(x, y, k);

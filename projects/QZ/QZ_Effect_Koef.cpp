@@ -46,9 +46,13 @@ void QZ_Effect_Koef::process() {
     kernels[size_t(op * qz::MODE_COUNT + m)](in, out, n, k);
 }
 
-QZ_value QZ_Effect_Koef::m_i(QZ_Effect_Koef* e, QZ_value v) { return qz::handle_option(e->i, v); }
+QZ_value QZ_Effect_Koef::m_i(QZ_Effect_Koef* e, QZ_value v) {
+    return qz::handle_option(e->i, v);
+}
 
-QZ_value QZ_Effect_Koef::m_o(QZ_Effect_Koef* e, QZ_value v) { return qz::handle_option(e->o, v); }
+QZ_value QZ_Effect_Koef::m_o(QZ_Effect_Koef* e, QZ_value v) {
+    return qz::handle_option(e->o, v);
+}
 
 QZ_value QZ_Effect_Koef::m_oper(QZ_Effect_Koef* e, QZ_value v) {
     return qz::oper_option(e->oper, v);

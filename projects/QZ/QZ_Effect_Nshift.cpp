@@ -41,10 +41,7 @@ void QZ_Effect_Nshift::process() {
 }
 
 constinit const QZ_Entry QZ_Effect_Nshift::cls[] = {
-    qz::creates<QZ_Effect_Nshift>(),
-    qz::option<&QZ_Effect_Nshift::m_i>("i"),
-    qz::option<&QZ_Effect_Nshift::m_o>("o"),
-    qz::option<&QZ_Effect_Nshift::m_s>("s"),
-    qz::option<&QZ_Effect_Nshift::m_p>("p"),
-    qz::parent(QZ_Effect::cls),
+    qz::creates<QZ_Effect_Nshift>(),         qz::option<&QZ_Effect_Nshift::m_i>("i"),
+    qz::option<&QZ_Effect_Nshift::m_o>("o"), qz::option<&QZ_Effect_Nshift::m_s>("s"),
+    qz::option<&QZ_Effect_Nshift::m_p>("p"), qz::parent(QZ_Effect::cls),
 };

@@ -39,11 +39,17 @@ void QZ_Effect_Oper::process() {
     kernels[size_t(op * qz::MODE_COUNT + m)](a, b, out, n);
 }
 
-QZ_value QZ_Effect_Oper::m_i1(QZ_Effect_Oper* e, QZ_value v) { return qz::handle_option(e->i1, v); }
+QZ_value QZ_Effect_Oper::m_i1(QZ_Effect_Oper* e, QZ_value v) {
+    return qz::handle_option(e->i1, v);
+}
 
-QZ_value QZ_Effect_Oper::m_i2(QZ_Effect_Oper* e, QZ_value v) { return qz::handle_option(e->i2, v); }
+QZ_value QZ_Effect_Oper::m_i2(QZ_Effect_Oper* e, QZ_value v) {
+    return qz::handle_option(e->i2, v);
+}
 
-QZ_value QZ_Effect_Oper::m_o(QZ_Effect_Oper* e, QZ_value v) { return qz::handle_option(e->o, v); }
+QZ_value QZ_Effect_Oper::m_o(QZ_Effect_Oper* e, QZ_value v) {
+    return qz::handle_option(e->o, v);
+}
 
 QZ_value QZ_Effect_Oper::m_oper(QZ_Effect_Oper* e, QZ_value v) {
     return qz::oper_option(e->oper, v);

@@ -68,7 +68,9 @@ bool QZ_Effect_Shifter::begin(Pass& pass, int32_t& phase0) {
     return true;
 }
 
-void QZ_Effect_Shifter::end(int32_t phase0, int32_t phase) { p.replace(phase0, phase); }
+void QZ_Effect_Shifter::end(int32_t phase0, int32_t phase) {
+    p.replace(phase0, phase);
+}
 
 QZ_value QZ_Effect_Shifter::m_i(QZ_Effect_Shifter* e, QZ_value v) {
     return qz::handle_option(e->i, v);
@@ -98,8 +100,8 @@ int32_t QZ_Effect_Shift::comb_delay(int32_t step, uint32_t pd) {
 }
 
 int32_t QZ_Effect_Shift::kernel(const int32_t* in, int32_t* out, int32_t n, int32_t step,
-                                uint32_t pd, int32_t d, int32_t phi, uint32_t* wp,
-                                int32_t* history, int32_t* outHistory) {
+                                uint32_t pd, int32_t d, int32_t phi, uint32_t* wp, int32_t* history,
+                                int32_t* outHistory) {
     uint32_t w = *wp;
     for (int32_t j = 0; j < n; ++j) {
         w = (w - 1) & MASK;
@@ -136,10 +138,7 @@ void QZ_Effect_Shift::process() {
 }
 
 constinit const QZ_Entry QZ_Effect_Shift::cls[] = {
-    qz::creates<QZ_Effect_Shift>(),
-    qz::option<&QZ_Effect_Shift::m_i>("i"),
-    qz::option<&QZ_Effect_Shift::m_o>("o"),
-    qz::option<&QZ_Effect_Shift::m_s>("s"),
-    qz::option<&QZ_Effect_Shift::m_p>("p"),
-    qz::parent(QZ_Effect::cls),
+    qz::creates<QZ_Effect_Shift>(),         qz::option<&QZ_Effect_Shift::m_i>("i"),
+    qz::option<&QZ_Effect_Shift::m_o>("o"), qz::option<&QZ_Effect_Shift::m_s>("s"),
+    qz::option<&QZ_Effect_Shift::m_p>("p"), qz::parent(QZ_Effect::cls),
 };

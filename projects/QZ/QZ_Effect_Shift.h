@@ -10,8 +10,8 @@
 // sample. Both always store their result, whatever the write mode.
 class QZ_Effect_Shifter : public QZ_Effect {
 public:
-    static constexpr int32_t HISTORY = 8192; // samples; indexed by 13 bits
-    static constexpr int32_t UNIT = 16384;   // one sample in positions
+    static constexpr int32_t HISTORY = 8192;     // samples; indexed by 13 bits
+    static constexpr int32_t UNIT = 16384;       // one sample in positions
     static constexpr uint32_t WINDOW = 1u << 23; // 512 samples at 48 kHz
     // The far head reads at most 2 Pd - 1, and that read with its neighbour
     // must stay within the history: Pd <= 8191 * 8192.
@@ -23,7 +23,7 @@ public:
     qz::Shared<int32_t> p{0};      // phase
     int32_t history[HISTORY] = {}; // the newest input at w, k samples ago at w + k
     int32_t outHistory[HISTORY] = {};
-    qz::Shared<int32_t> s{0};         // phase step per sample
+    qz::Shared<int32_t> s{0};        // phase step per sample
     qz::Shared<uint32_t> pd{WINDOW}; // window length
 
     void clockChanged() override;
@@ -57,8 +57,10 @@ public:
     // One sample's phase step with one correction.
     static int32_t advance(int32_t phi, int32_t step, uint32_t pd) {
         phi = qz::add(phi, step);
-        if (phi < 0) phi = int32_t(uint32_t(phi) + pd);
-        else if (uint32_t(phi) >= pd) phi = int32_t(uint32_t(phi) - pd);
+        if (phi < 0)
+            phi = int32_t(uint32_t(phi) + pd);
+        else if (uint32_t(phi) >= pd)
+            phi = int32_t(uint32_t(phi) - pd);
         return phi;
     }
 

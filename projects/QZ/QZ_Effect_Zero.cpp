@@ -11,7 +11,9 @@ void QZ_Effect_Zero::process() {
     if (out && n > 0) std::memset(out, 0, size_t(n) * sizeof(int32_t));
 }
 
-QZ_value QZ_Effect_Zero::m_o(QZ_Effect_Zero* e, QZ_value v) { return qz::handle_option(e->o, v); }
+QZ_value QZ_Effect_Zero::m_o(QZ_Effect_Zero* e, QZ_value v) {
+    return qz::handle_option(e->o, v);
+}
 
 constinit const QZ_Entry QZ_Effect_Zero::cls[] = {
     qz::creates<QZ_Effect_Zero>(),

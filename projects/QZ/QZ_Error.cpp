@@ -82,7 +82,9 @@ namespace {
 std::atomic<ReportSink> sink{&show_report};
 }
 
-ReportSink set_report_sink(ReportSink s) { return sink.exchange(s ? s : &show_report); }
+ReportSink set_report_sink(ReportSink s) {
+    return sink.exchange(s ? s : &show_report);
+}
 
 } // namespace qz
 
@@ -90,7 +92,9 @@ namespace {
 // One buffer for the whole framework; reports are rare and come from set-up paths.
 char report_text[4096];
 
-const char* or_empty(const char* s) { return s ? s : ""; }
+const char* or_empty(const char* s) {
+    return s ? s : "";
+}
 } // namespace
 
 extern "C" void QZ_error_func(const char* file, int line, const char* proc, const char* date,

@@ -40,10 +40,11 @@ extern const char* const* const error_codes[21];
 // Where reports go. The default shows them the platform's way (a modal box on
 // Windows, standard error elsewhere); tests install their own to read the text.
 using ReportSink = void (*)(const char* caption, const char* text);
-ReportSink set_report_sink(ReportSink sink); // returns the previous sink
+ReportSink set_report_sink(ReportSink sink);             // returns the previous sink
 void show_report(const char* caption, const char* text); // the platform's own way
 
 } // namespace qz
 
 // Report at the calling site with its own file, line and build stamp.
-#define QZ_REPORT(file, proc, message) QZ_error_func(file, __LINE__, proc, __DATE__, __TIME__, message)
+#define QZ_REPORT(file, proc, message)                                                             \
+    QZ_error_func(file, __LINE__, proc, __DATE__, __TIME__, message)

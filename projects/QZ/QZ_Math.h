@@ -8,21 +8,37 @@ namespace qz {
 
 // Keeps the compiler from re-associating arithmetic through v: a value
 // computed off a loop's critical path stays off it.
-template <class T> inline void opaque(T& v) { asm("" : "+r"(v)); }
+template <class T> inline void opaque(T& v) {
+    asm("" : "+r"(v));
+}
 
-inline int32_t wrap(int64_t v) { return int32_t(uint32_t(uint64_t(v))); }
-inline int32_t add(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }
-inline int32_t sub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }
-inline int32_t neg(int32_t a) { return int32_t(0u - uint32_t(a)); }
+inline int32_t wrap(int64_t v) {
+    return int32_t(uint32_t(uint64_t(v)));
+}
+inline int32_t add(int32_t a, int32_t b) {
+    return int32_t(uint32_t(a) + uint32_t(b));
+}
+inline int32_t sub(int32_t a, int32_t b) {
+    return int32_t(uint32_t(a) - uint32_t(b));
+}
+inline int32_t neg(int32_t a) {
+    return int32_t(0u - uint32_t(a));
+}
 
 // Arithmetic shift right of a 64-bit value, low 32 bits kept.
-inline int32_t asr(int64_t v, int s) { return wrap(v >> s); }
+inline int32_t asr(int64_t v, int s) {
+    return wrap(v >> s);
+}
 
 // High 32 bits of the unsigned 64-bit product.
-inline uint32_t mulhi(uint32_t a, uint32_t b) { return uint32_t((uint64_t(a) * b) >> 32); }
+inline uint32_t mulhi(uint32_t a, uint32_t b) {
+    return uint32_t((uint64_t(a) * b) >> 32);
+}
 
 // High 32 bits of the signed 64-bit product.
-inline int32_t smulhi(int32_t a, int32_t b) { return int32_t((int64_t(a) * b) >> 32); }
+inline int32_t smulhi(int32_t a, int32_t b) {
+    return int32_t((int64_t(a) * b) >> 32);
+}
 
 // Truncation toward zero that saturates at the target's range; NaN gives 0.
 template <class I, class F> inline I trunc_sat(F x) {
@@ -35,8 +51,12 @@ template <class I, class F> inline I trunc_sat(F x) {
     if (x >= hi) return std::numeric_limits<I>::max();
     return I(x);
 }
-template <class F> inline int32_t trunc32(F x) { return trunc_sat<int32_t>(x); }
-template <class F> inline uint32_t truncu32(F x) { return trunc_sat<uint32_t>(x); }
+template <class F> inline int32_t trunc32(F x) {
+    return trunc_sat<int32_t>(x);
+}
+template <class F> inline uint32_t truncu32(F x) {
+    return trunc_sat<uint32_t>(x);
+}
 
 // p / d truncated toward zero and saturated to 32 bits; 0 for a zero divisor.
 // Never traps: no division by zero, no INT64_MIN / -1.

@@ -15,20 +15,24 @@ extern const char* const mode_names[MODE_COUNT]; // "set", "add", "sub", "stn", 
 
 template <int M> inline int32_t combine(int32_t o, int32_t y) {
     static_assert(M >= 0 && M < MODE_COUNT);
+    // clang-format off
     if constexpr (M == MODE_SET) return y;
     else if constexpr (M == MODE_ADD) return add(o, y);
     else if constexpr (M == MODE_SUB) return sub(o, y);
     else if constexpr (M == MODE_STN) return neg(y);
     else if constexpr (M == MODE_ADN) return neg(add(o, y));
     else return sub(y, o);
+    // clang-format on
 }
 
 // The instantiations K<0> ... K<N-1> of a kernel template, indexed by mode
 // (or by operator * 6 + mode).
 template <class Fn, template <int> class K, int N> constexpr std::array<Fn, N> kernel_table() {
+    // clang-format off
     return []<int... I>(std::integer_sequence<int, I...>) {
         return std::array<Fn, N>{&K<I>::run...};
     }(std::make_integer_sequence<int, N>());
+    // clang-format on
 }
 
 } // namespace qz

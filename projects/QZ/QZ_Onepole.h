@@ -9,7 +9,8 @@ namespace qz {
 // k = w / (w + fs) as a fraction of 2^32, w = 2 pi f; unchanged when f or fs is 0.
 inline uint32_t onepole_k(int32_t f, int32_t clock, uint32_t k) {
     if (f == 0 || clock == 0) return k;
-    return truncu32(double(f) * 13493037704.522018 / (double(f) * 3.141592653589793 + double(clock) * 0.5));
+    return truncu32(double(f) * 13493037704.522018 /
+                    (double(f) * 3.141592653589793 + double(clock) * 0.5));
 }
 
 // Moves y toward x by the fraction k / 2^32 of their difference.

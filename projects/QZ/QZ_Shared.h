@@ -11,7 +11,9 @@ public:
     constexpr Shared(T v = T()) : v_(v) {}
     Shared(const Shared&) = delete;
     Shared& operator=(const Shared&) = delete;
-    operator T() const { return std::atomic_ref<T>(const_cast<T&>(v_)).load(std::memory_order_relaxed); }
+    operator T() const {
+        return std::atomic_ref<T>(const_cast<T&>(v_)).load(std::memory_order_relaxed);
+    }
     Shared& operator=(T v) {
         std::atomic_ref<T>(v_).store(v, std::memory_order_relaxed);
         return *this;

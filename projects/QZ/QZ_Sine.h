@@ -47,17 +47,23 @@ inline double quarter_sine(double x, int32_t q) {
     if (m > 1048576.0 || m < -1048576.0) return 0.0 * x; // outside the range meant
     int32_t n = int32_t(m);
     double r = ((x - double(n) * pio2a) - double(n) * pio2b) - double(n) * pio2c;
+    // clang-format off
     switch ((n + q) & 3) {
     case 0: return sine_detail::kernel_sin(r);
     case 1: return sine_detail::kernel_cos(r);
     case 2: return -sine_detail::kernel_sin(r);
     default: return -sine_detail::kernel_cos(r);
     }
+    // clang-format on
 }
 
 // sin x for |x| up to about 2^20; meant for angles of a few turns at most.
 // NaN and infinities give NaN.
-inline double sine(double x) { return quarter_sine(x, 0); }
-inline double cosine(double x) { return quarter_sine(x, 1); }
+inline double sine(double x) {
+    return quarter_sine(x, 0);
+}
+inline double cosine(double x) {
+    return quarter_sine(x, 1);
+}
 
 } // namespace qz

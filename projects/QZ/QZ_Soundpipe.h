@@ -11,7 +11,7 @@ class QZ_Effect;
 // The processing chain: effects run in chain order over the buffers they share.
 class QZ_Soundpipe : public QZ_Object {
 public:
-    int32_t bl = 0;              // samples in the next pass
+    int32_t bl = 0; // samples in the next pass
     QZ_Chain effects;
     QZ_Effect* before = nullptr; // insertion point for new effects; null appends
     QZ_Chain buffers;

@@ -34,8 +34,10 @@ std::vector<float> ramp(size_t n, uint32_t seed) {
 
 // What the plug-in does to a host sample on the way in and out of the chain.
 float through_chain(float x) {
-    if (x > 1.0f) x = 1.0f;
-    else if (!(x >= -1.0f)) x = -1.0f;
+    if (x > 1.0f)
+        x = 1.0f;
+    else if (!(x >= -1.0f))
+        x = -1.0f;
     return float(int32_t(double(x) * 1073741824.0)) * 9.313226e-10f;
 }
 
@@ -101,7 +103,8 @@ TEST(Processing, HostBlocksAreCutInto512FramePieces) {
         parts.insert(parts.end(), piece.begin(), piece.end());
     }
     ASSERT_EQ(parts.size(), whole.size());
-    for (size_t i = 0; i < whole.size(); ++i) ASSERT_EQ(whole[i], parts[i]) << i;
+    for (size_t i = 0; i < whole.size(); ++i)
+        ASSERT_EQ(whole[i], parts[i]) << i;
 }
 
 TEST(Processing, OutputsAreIdenticalAndBlocksOfZeroFramesAreHarmless) {
@@ -134,7 +137,8 @@ TEST(Processing, StateOffPassesTheClippedInputAfterTheCrossFade) {
     in[12] = std::numeric_limits<float>::quiet_NaN();
     in[13] = 1e-12f;
     auto out = h.process(in);
-    for (size_t i = 0; i < in.size(); ++i) ASSERT_EQ(out[i], through_chain(in[i])) << i;
+    for (size_t i = 0; i < in.size(); ++i)
+        ASSERT_EQ(out[i], through_chain(in[i])) << i;
     EXPECT_EQ(out[10], 1.0f);
     EXPECT_EQ(out[11], -1.0f);
     EXPECT_EQ(out[12], -1.0f);
@@ -151,7 +155,8 @@ TEST(Processing, ResetOnOpenClearsTheChain) {
     h.process(ramp(2048, 4));
     h.dispatch(effOpen);
     for (QZ_Buffer* b : h.app().buffers)
-        for (int i = 0; i < 512; ++i) ASSERT_EQ(b->data[i], 0);
+        for (int i = 0; i < 512; ++i)
+            ASSERT_EQ(b->data[i], 0);
 }
 
 // The envelope of a signal as the plug-in's own detector follows it (one-pole
@@ -172,7 +177,7 @@ TEST(Sustainer, HoldsLoudNotesAtTheLevelAndRaisesTheTail) {
     const int rate = 44100;
     Host h;
     h.dispatch(effSetSampleRate, 0, 0, nullptr, float(rate));
-    h.set(1, 24.0f / 45.0f);        // Sustain -24 dB
+    h.set(1, 24.0f / 45.0f);          // Sustain -24 dB
     h.set(3, (45.0f - 6.0f) / 42.0f); // Level -6 dB
     ASSERT_NEAR(h.app().sustain.real(), -24.0f, 1e-4);
     ASSERT_NEAR(h.app().level.real(), -6.0f, 1e-4);
@@ -185,7 +190,8 @@ TEST(Sustainer, HoldsLoudNotesAtTheLevelAndRaisesTheTail) {
     std::vector<float> out;
     for (size_t at = 0; at < in.size(); at += 1024) {
         size_t n = std::min<size_t>(1024, in.size() - at);
-        auto piece = h.process(std::vector<float>(in.begin() + long(at), in.begin() + long(at + n)));
+        auto piece =
+            h.process(std::vector<float>(in.begin() + long(at), in.begin() + long(at + n)));
         out.insert(out.end(), piece.begin(), piece.end());
     }
     const size_t delay = 441; // 10 ms at 44100 Hz (D = 440, read D + 1 back)

@@ -20,7 +20,9 @@ Host::Host() {
     said = stdout_of([&] { fx = VSTPluginMain(&callback); });
 }
 
-Host::~Host() { close(); }
+Host::~Host() {
+    close();
+}
 
 void Host::close() {
     if (!fx) return;
@@ -46,7 +48,9 @@ void Host::set(int32_t index, float x) {
     said += stdout_of([&] { fx->setParameter(fx, index, x); });
 }
 
-float Host::get(int32_t index) { return fx->getParameter(fx, index); }
+float Host::get(int32_t index) {
+    return fx->getParameter(fx, index);
+}
 
 void Host::process(const std::vector<float>& in, std::vector<float>& out0,
                    std::vector<float>& out1) {

@@ -31,8 +31,7 @@ public:
     void set(int32_t index, float x);
     float get(int32_t index);
     // One replacing call: one input channel, two outputs.
-    void process(const std::vector<float>& in, std::vector<float>& out0,
-                 std::vector<float>& out1);
+    void process(const std::vector<float>& in, std::vector<float>& out0, std::vector<float>& out1);
     std::vector<float> process(const std::vector<float>& in);
     void close();
 

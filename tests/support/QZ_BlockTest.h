@@ -43,7 +43,8 @@ public:
         return e;
     }
     void set(QZ_Buffer* b, const std::vector<int32_t>& v) {
-        for (size_t k = 0; k < v.size() && k < size_t(b->allocated); ++k) b->data[k] = v[k];
+        for (size_t k = 0; k < v.size() && k < size_t(b->allocated); ++k)
+            b->data[k] = v[k];
     }
     std::vector<int32_t> get(QZ_Buffer* b, int32_t n = -1) {
         if (n < 0) n = b->usable();
@@ -62,9 +63,12 @@ inline std::vector<int32_t> random_samples(size_t n, uint32_t seed) {
     const int32_t edges[] = {INT32_MIN, INT32_MAX, 0, -1, 1, INT32_MIN + 1, 1 << 30, -(1 << 30)};
     for (size_t k = 0; k < n; ++k) {
         uint32_t r = g();
-        if (r % 7 == 0) v[k] = edges[(r >> 8) % 8];
-        else if (r % 7 == 1) v[k] = int32_t(r) >> ((r >> 3) % 31); // small values too
-        else v[k] = int32_t(r);
+        if (r % 7 == 0)
+            v[k] = edges[(r >> 8) % 8];
+        else if (r % 7 == 1)
+            v[k] = int32_t(r) >> ((r >> 3) % 31); // small values too
+        else
+            v[k] = int32_t(r);
     }
     return v;
 }
@@ -73,12 +77,24 @@ inline std::vector<int32_t> random_samples(size_t n, uint32_t seed) {
 inline int32_t reference_mode(int mode, int32_t o, int32_t y) {
     int64_t r = 0;
     switch (mode) {
-    case 0: r = y; break;
-    case 1: r = int64_t(o) + y; break;
-    case 2: r = int64_t(o) - y; break;
-    case 3: r = -int64_t(y); break;
-    case 4: r = -(int64_t(o) + y); break;
-    default: r = int64_t(y) - o; break;
+    case 0:
+        r = y;
+        break;
+    case 1:
+        r = int64_t(o) + y;
+        break;
+    case 2:
+        r = int64_t(o) - y;
+        break;
+    case 3:
+        r = -int64_t(y);
+        break;
+    case 4:
+        r = -(int64_t(o) + y);
+        break;
+    default:
+        r = int64_t(y) - o;
+        break;
     }
     return int32_t(uint32_t(uint64_t(r)));
 }

@@ -12,9 +12,13 @@ Library::~Library() {
     if (handle_) dlclose(handle_);
 }
 
-void* Library::instance() const { return nullptr; }
+void* Library::instance() const {
+    return nullptr;
+}
 
-void* Library::symbol(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
+void* Library::symbol(const char* name) const {
+    return handle_ ? dlsym(handle_, name) : nullptr;
+}
 
 std::string plugin_library_path() {
     const char* dir = std::getenv("VR_BUILD_DIR");

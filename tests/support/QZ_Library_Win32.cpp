@@ -12,7 +12,9 @@ Library::~Library() {
     if (handle_) FreeLibrary(static_cast<HMODULE>(handle_));
 }
 
-void* Library::instance() const { return handle_; }
+void* Library::instance() const {
+    return handle_;
+}
 
 void* Library::symbol(const char* name) const {
     return handle_ ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name))

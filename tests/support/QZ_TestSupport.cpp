@@ -21,12 +21,20 @@ char* cmd(const std::string& text) {
 
 namespace {
 std::vector<ReportCapture::Report> captured;
-void collect(const char* caption, const char* text) { captured.push_back({caption, text}); }
+void collect(const char* caption, const char* text) {
+    captured.push_back({caption, text});
+}
 } // namespace
 
-ReportCapture::ReportCapture() : previous_(set_report_sink(&collect)) { captured.clear(); }
-ReportCapture::~ReportCapture() { set_report_sink(previous_); }
-const std::vector<ReportCapture::Report>& ReportCapture::reports() const { return captured; }
+ReportCapture::ReportCapture() : previous_(set_report_sink(&collect)) {
+    captured.clear();
+}
+ReportCapture::~ReportCapture() {
+    set_report_sink(previous_);
+}
+const std::vector<ReportCapture::Report>& ReportCapture::reports() const {
+    return captured;
+}
 
 bool close_to(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int most) {
     if (a.size() != b.size()) return false;

@@ -104,8 +104,7 @@ uint32_t QZ_Win_X11::xwindow(uint32_t parent) {
     s->window = xcb_generate_id(s->c);
     const uint32_t values[] = {XCB_BACK_PIXMAP_NONE,
                                XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS |
-                                   XCB_EVENT_MASK_BUTTON_RELEASE |
-                                   XCB_EVENT_MASK_POINTER_MOTION |
+                                   XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION |
                                    XCB_EVENT_MASK_LEAVE_WINDOW | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
     xcb_generic_error_t* e = xcb_request_check(
         s->c, xcb_create_window_checked(s->c, XCB_COPY_FROM_PARENT, s->window, parent, 0, 0,
@@ -154,14 +153,14 @@ void QZ_Win_X11::copy_cell(void* target, const QZ_Rect& clip, int32_t sx, int32_
         const QZ_Pix_A32* in = back.row(sy + y) + sx;
         for (int32_t x = 0; x < w; ++x, ++out) {
             // Opaque: in a 32-bit visual the alpha byte is seen.
-            uint32_t p = uint32_t(in[x].b) | uint32_t(in[x].g) << 8 | uint32_t(in[x].r) << 16 |
-                         0xFF000000u;
+            uint32_t p =
+                uint32_t(in[x].b) | uint32_t(in[x].g) << 8 | uint32_t(in[x].r) << 16 | 0xFF000000u;
             *out = s->msbFirst ? __builtin_bswap32(p) : p;
         }
     }
     xcb_put_image(s->c, XCB_IMAGE_FORMAT_Z_PIXMAP, s->window, s->gc, uint16_t(w), uint16_t(h),
-                  int16_t(clip.left), int16_t(clip.top), 0, s->depth,
-                  uint32_t(w) * uint32_t(h) * 4, reinterpret_cast<const uint8_t*>(s->staging.data()));
+                  int16_t(clip.left), int16_t(clip.top), 0, s->depth, uint32_t(w) * uint32_t(h) * 4,
+                  reinterpret_cast<const uint8_t*>(s->staging.data()));
 }
 
 void QZ_Win_X11::run(Screen* s) {
@@ -207,8 +206,8 @@ void QZ_Win_X11::handle(Screen* s, const void* event) {
                                                  XCB_EVENT_MASK_BUTTON_PRESS |
                                                      XCB_EVENT_MASK_BUTTON_RELEASE |
                                                      XCB_EVENT_MASK_POINTER_MOTION,
-                                                 XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
-                                                 XCB_NONE, XCB_NONE, b->time)
+                                                 XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE,
+                                                 XCB_NONE, b->time)
                                     .sequence);
         mouse_move(b->event_x, b->event_y);
         button_down(b->event_x, b->event_y);

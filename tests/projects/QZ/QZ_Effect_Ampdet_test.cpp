@@ -6,7 +6,9 @@ using qz::test::cmd;
 
 namespace {
 
-int32_t rect(int32_t x) { return x < 0 ? int32_t(uint32_t(0) - uint32_t(x)) : x; }
+int32_t rect(int32_t x) {
+    return x < 0 ? int32_t(uint32_t(0) - uint32_t(x)) : x;
+}
 
 int32_t follow(int32_t e, int32_t r, int64_t attack, int64_t release) {
     int64_t c = uint32_t(r) < uint32_t(e) ? release : attack;
@@ -51,8 +53,8 @@ TEST(Ampdet, MatchesReferenceInEveryModeWithAndWithoutRectifiedOutput) {
             QZ_Buffer* a = c.buffer();
             std::string command = "QZ_Effect_Ampdet -i %o -o %o -clock 44100 -f1 3000 -f2 20 ";
             command += with_a ? "-a %o" : "-a 0";
-            auto* d = c.block<QZ_Effect_Ampdet>(command + " -mode " + qz::test::mode_name(mode),
-                                                in, out, a);
+            auto* d = c.block<QZ_Effect_Ampdet>(command + " -mode " + qz::test::mode_name(mode), in,
+                                                out, a);
             int64_t at = d->attack, rl = d->release;
             int32_t e = 0;
             for (uint32_t pass = 0; pass < 2; ++pass) {
@@ -78,11 +80,11 @@ TEST(Ampdet, CornerZeroReachesFallingInputExactlyAndRisingOneBelow) {
     Chain c(2);
     QZ_Buffer* in = c.buffer();
     QZ_Buffer* out = c.buffer();
-    auto* d = c.block<QZ_Effect_Ampdet>("QZ_Effect_Ampdet -i %o -o %o -clock 44100 -f1 0 -f2 0",
-                                        in, out);
+    auto* d =
+        c.block<QZ_Effect_Ampdet>("QZ_Effect_Ampdet -i %o -o %o -clock 44100 -f1 0 -f2 0", in, out);
     c.set(in, {1000000, -1000000});
     c.run();
-    EXPECT_EQ(out->data[0], 999999); // rising: one below
+    EXPECT_EQ(out->data[0], 999999);     // rising: one below
     EXPECT_EQ(out->data[1], 999999 + 0); // equal rectified input counts as rising
     c.set(in, {-500, 0});
     c.run();
@@ -119,8 +121,8 @@ TEST(Ampdet, MostNegativeSampleCountsAsRising) {
     Chain c(1);
     QZ_Buffer* in = c.buffer();
     QZ_Buffer* out = c.buffer();
-    auto* d = c.block<QZ_Effect_Ampdet>(
-        "QZ_Effect_Ampdet -i %o -o %o -clock 44100 -f1 5000 -f2 0", in, out);
+    auto* d = c.block<QZ_Effect_Ampdet>("QZ_Effect_Ampdet -i %o -o %o -clock 44100 -f1 5000 -f2 0",
+                                        in, out);
     d->envelope = INT32_MAX;
     c.set(in, {INT32_MIN});
     c.run();

@@ -8,8 +8,12 @@ using qz::test::cmd;
 
 namespace {
 
-int32_t hi(int64_t p) { return int32_t(uint32_t(uint64_t(p >> 31))); }
-int32_t w(int64_t v) { return int32_t(uint32_t(uint64_t(v))); }
+int32_t hi(int64_t p) {
+    return int32_t(uint32_t(uint64_t(p >> 31)));
+}
+int32_t w(int64_t v) {
+    return int32_t(uint32_t(uint64_t(v)));
+}
 
 TEST(Bapass, CoefficientFigures) {
     Chain c(16);
@@ -84,7 +88,8 @@ TEST(Bapass, PassesTheCentreAndRejectsFarFrequencies) {
                     (1 << 28) * std::sin(2 * 3.141592653589793 * hz * (pass * n + j) / 44100)));
             c.run();
             if (pass >= 10)
-                for (int j = 0; j < n; ++j) best = std::max(best, std::abs(double(out->data[j])));
+                for (int j = 0; j < n; ++j)
+                    best = std::max(best, std::abs(double(out->data[j])));
         }
         return best / (1 << 28);
     };

@@ -15,7 +15,9 @@ int32_t step(int32_t x, int32_t y, uint32_t k) {
     return int32_t(uint32_t(uint64_t(int64_t(y) + int32_t(uint32_t(uint64_t(d))))));
 }
 
-uint32_t k_of(QZ_Effect_Onepole* e) { return e->k; }
+uint32_t k_of(QZ_Effect_Onepole* e) {
+    return e->k;
+}
 
 TEST(Onepole, CoefficientFigures) {
     Chain c(16);
@@ -62,7 +64,8 @@ TEST(Onepole, HipassMatchesReferenceOverRandomInput) {
     QZ_Buffer* in = c.buffer();
     QZ_Buffer* out = c.buffer();
     auto* hp = c.block<QZ_Effect_Hipass>("QZ_Effect_Hipass -i %o -o %o -clock 44100 -f 20000 "
-                                         "-mode add", in, out);
+                                         "-mode add",
+                                         in, out);
     uint32_t k = hp->k;
     int32_t y = 0;
     for (uint32_t pass = 0; pass < 3; ++pass) {
@@ -149,7 +152,8 @@ TEST(Onepole, LopassStnWritesTheNegatedSetResult) {
     for (int pass = 0; pass < 2; ++pass) {
         c.set(in, std::vector<int32_t>(n, 1 << 29));
         c.run();
-        for (int j = 0; j < n; ++j) ASSERT_EQ(b->data[j], -a->data[j]);
+        for (int j = 0; j < n; ++j)
+            ASSERT_EQ(b->data[j], -a->data[j]);
     }
     EXPECT_GT(a->data[n - 1], 0);
 }
@@ -182,7 +186,8 @@ TEST(Zero, ClearsExactlyTheLengthQuery) {
     c.block<QZ_Effect_Zero>("QZ_Effect_Zero -o %o -mode add", b);
     QZ_command(cmd("%o -bl 20"), c.pipe);
     c.run();
-    for (int j = 0; j < 32; ++j) EXPECT_EQ(b->data[j], j < 20 ? 0 : 9) << j;
+    for (int j = 0; j < 32; ++j)
+        EXPECT_EQ(b->data[j], j < 20 ? 0 : 9) << j;
     c.block<QZ_Effect_Zero>("QZ_Effect_Zero"); // no output: nothing to do
     c.run();
 }

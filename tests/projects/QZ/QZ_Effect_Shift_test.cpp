@@ -51,8 +51,10 @@ struct Reference {
             w = (w + 8191) % 8192;
             in[size_t(w)] = x[n];
             phi += step();
-            if (phi < 0) phi += pd;
-            else if (phi >= pd) phi -= pd;
+            if (phi < 0)
+                phi += pd;
+            else if (phi >= pd)
+                phi -= pd;
             double a = qz::sine(pi * double(phi) / double(2 * pd));
             double b = qz::sine(pi * double(phi + pd) / double(2 * pd));
             double g1 = a * a, g2 = b * b;
@@ -75,9 +77,14 @@ template <class T> T* make(Chain& c, QZ_Buffer* in, QZ_Buffer* out, const std::s
 }
 
 TEST(Shifters, WindowFollowsTheClockWithinTheHistory) {
-    for (auto [fs, pd] : {std::pair{48000, 8388608u}, {44100, 7707033u}, {96000, 16777216u},
-                          {8000, 1398101u}, {1, 174u}, {383000, 66934101u},
-                          {384000, 67100672u}, {INT32_MAX, 67100672u}})
+    for (auto [fs, pd] : {std::pair{48000, 8388608u},
+                          {44100, 7707033u},
+                          {96000, 16777216u},
+                          {8000, 1398101u},
+                          {1, 174u},
+                          {383000, 66934101u},
+                          {384000, 67100672u},
+                          {INT32_MAX, 67100672u}})
         EXPECT_EQ(Shifter::window(fs), pd) << fs;
 
     Chain c(16);
@@ -126,9 +133,10 @@ TEST(Nshift, ZeroStepDelaysByOneWindow) {
             auto at = [&](size_t d) { return k >= d ? x[k - d] : 0; };
             // at 48000 exactly 512 samples, low 14 bits cleared; at 44100
             // 470 + 6553/16384 samples, interpolated
-            int32_t want = fs == 48000 ? at(512) & ~16383
-                                       : wrap(int64_t(at(471) >> 14) * 6553 +
-                                              int64_t(at(470) >> 14) * (16384 - 6553));
+            int32_t want =
+                fs == 48000
+                    ? at(512) & ~16383
+                    : wrap(int64_t(at(471) >> 14) * 6553 + int64_t(at(470) >> 14) * (16384 - 6553));
             ASSERT_EQ(y[k], want) << fs << " sample " << k;
         }
     }
@@ -141,11 +149,20 @@ struct Case {
 // Steps that lower and raise, the extremes the comb delay is held at, steps
 // and phases beyond the window, a short window and the longest.
 const Case cases[] = {
-    {0, 0, 48000},         {-16384, 0, 44100},       {8192, 12345, 48000},
-    {-5000, 700000, 96000}, {16000, 0, 48000},       {16384, 0, 44100},
-    {16385, 0, 44100},      {30000, -99, 48000},      {-8388607, 0, 48000},
-    {8388608, 5, 48000},    {-20000000, INT32_MAX, 44100}, {INT32_MIN, INT32_MIN, 44100},
-    {500, 0, 1000},         {-16384, 0, 400000},
+    {0, 0, 48000},
+    {-16384, 0, 44100},
+    {8192, 12345, 48000},
+    {-5000, 700000, 96000},
+    {16000, 0, 48000},
+    {16384, 0, 44100},
+    {16385, 0, 44100},
+    {30000, -99, 48000},
+    {-8388607, 0, 48000},
+    {8388608, 5, 48000},
+    {-20000000, INT32_MAX, 44100},
+    {INT32_MIN, INT32_MIN, 44100},
+    {500, 0, 1000},
+    {-16384, 0, 400000},
 };
 
 template <class T> void matches_reference() {
@@ -156,10 +173,10 @@ template <class T> void matches_reference() {
             Chain c(n);
             QZ_Buffer* in = c.buffer();
             QZ_Buffer* out = inPlace ? in : c.buffer();
-            auto* e = make<T>(c, in, out,
-                              "-clock " + std::to_string(k.fs) + " -s " + std::to_string(k.s) +
-                                  " -p " + std::to_string(k.p) + " -mode " +
-                                  qz::test::mode_name(mode));
+            auto* e =
+                make<T>(c, in, out,
+                        "-clock " + std::to_string(k.fs) + " -s " + std::to_string(k.s) + " -p " +
+                            std::to_string(k.p) + " -mode " + qz::test::mode_name(mode));
             Reference ref;
             ref.shift = std::is_same_v<T, QZ_Effect_Shift>;
             ref.s = k.s;
@@ -175,9 +192,8 @@ template <class T> void matches_reference() {
                 if (!inPlace) c.set(out, qz::test::random_samples(n, 7 + pass)); // mode is ignored
                 c.run();
                 auto want = ref.run(x);
-                ASSERT_EQ(c.get(out), want)
-                    << "s " << k.s << " p " << k.p << " fs " << k.fs << " mode " << mode
-                    << " pass " << pass;
+                ASSERT_EQ(c.get(out), want) << "s " << k.s << " p " << k.p << " fs " << k.fs
+                                            << " mode " << mode << " pass " << pass;
                 ASSERT_EQ(e->p, ref.phi);
                 ASSERT_GE(e->p, 0);
                 ASSERT_LT(uint32_t(e->p), e->pd);
@@ -186,12 +202,20 @@ template <class T> void matches_reference() {
     }
 }
 
-TEST(Shift, MatchesReference) { matches_reference<QZ_Effect_Shift>(); }
-TEST(Nshift, MatchesReference) { matches_reference<QZ_Effect_Nshift>(); }
+TEST(Shift, MatchesReference) {
+    matches_reference<QZ_Effect_Shift>();
+}
+TEST(Nshift, MatchesReference) {
+    matches_reference<QZ_Effect_Nshift>();
+}
 
 TEST(Shift, CombDelayIsOneWindowInOutputTimeHeldWithinTheHistory) {
-    for (auto [s, d] : {std::pair{0, 8388608}, {-16384, 4194304}, {8192, 16777216},
-                        {16000, 134217727}, {16384, 134217727}, {16385, 16384},
+    for (auto [s, d] : {std::pair{0, 8388608},
+                        {-16384, 4194304},
+                        {8192, 16777216},
+                        {16000, 134217727},
+                        {16384, 134217727},
+                        {16385, 16384},
                         {-8388607, 16384}})
         EXPECT_EQ(QZ_Effect_Shift::comb_delay(s, 8388608u), d) << s;
     EXPECT_EQ(QZ_Effect_Shift::comb_delay(-1000, 7707033u), 7263692); // 7707033 / (1 + 1000/16384)
@@ -208,8 +232,8 @@ template <class T> int32_t crossings(int32_t s) {
     for (int pass = 0; pass * n < fs + 2 * n; ++pass) {
         std::vector<int32_t> x(n);
         for (int k = 0; k < n; ++k)
-            x[size_t(k)] = int32_t(std::lround(std::sin(2 * 3.141592653589793 * 937.5 * (pass * n + k) / fs) *
-                                               (1 << 29)));
+            x[size_t(k)] = int32_t(std::lround(
+                std::sin(2 * 3.141592653589793 * 937.5 * (pass * n + k) / fs) * (1 << 29)));
         c.set(in, x);
         c.run();
         auto o = c.get(out);

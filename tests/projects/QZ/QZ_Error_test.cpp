@@ -54,8 +54,9 @@ TEST(ErrorReport, SixLabelledLinesWithCaption) {
                   "bgnd");
     ASSERT_EQ(capture.reports().size(), 1u);
     EXPECT_EQ(capture.reports()[0].caption, "ERROR");
-    EXPECT_EQ(capture.reports()[0].text, "Error: bgnd\nFile: projects/QZ/QZ_cfuncs.cpp\nLine: "
-                                         "121\nProc: QZ_resource\nDate: Dec  7 2026\nTime: 23:45:01");
+    EXPECT_EQ(capture.reports()[0].text,
+              "Error: bgnd\nFile: projects/QZ/QZ_cfuncs.cpp\nLine: "
+              "121\nProc: QZ_resource\nDate: Dec  7 2026\nTime: 23:45:01");
 }
 
 TEST(ErrorReport, EmptyTextsAndNullsStillGiveEveryLine) {
