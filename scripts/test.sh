@@ -42,6 +42,17 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 scripts/setup.sh
+
+# The layout of the C++ sources: drift fails the run and says how to fix it.
+t0=$SECONDS
+if scripts/format.sh --check; then
+    record "format" ok $((SECONDS - t0))
+    passed=$((passed + 1))
+else
+    record "format" FAILED $((SECONDS - t0)) "run scripts/format.sh"
+    failed=$((failed + 1))
+fi
+
 exec32=1
 probe_exec32 test.sh "the win32 build is made and its export and import checks run;\
  its programs under wine (tests, identity renders, package check) are skipped" || exec32=0
