@@ -6,9 +6,7 @@
 #include "QZ_Math.h"
 #include "QZ_Soundpipe.h"
 #include "QZ_Text.h"
-#include "Wid_Butt.h"
-#include "Wid_Knob.h"
-#include "Wid_Pal.h"
+#include "Wid_Control.h"
 #include "Win.h"
 
 #include <cmath>
@@ -34,12 +32,6 @@ const long double kLn10 = 2.302585092994045684017991454684364208L;
 // 10^(db / 20), as exp(ln 10 * 0.05 * db) in extended precision.
 long double gain_of(long double db) {
     return std::exp(kLn10 * 0.05L * db);
-}
-
-// A read-out text: the value without decimals and its unit.
-void readout(char* text, float v, const char* unit) {
-    size_t n = qz::fixed(text, 64, double(v), 0);
-    qz::copy_cut(text + n, unit, 63 - n);
 }
 
 // Host samples into the chain: clipped to [-1, 1] (a NaN to -1) and scaled by
@@ -70,107 +62,10 @@ void take(const float* x, int32_t* s, int32_t n) {
 // Two 10-byte slots: the on state's name, then the off state's.
 const char on_off[20] = {'O', 'n', 0, 0, 0, 0, 0, 0, 0, 0, 'O', 'f', 'f', 0, 0, 0, 0, 0, 0, 0};
 
-// The editor's commands, in the order create sends them.
-const char* const widget_commands[QZ_Application::WIDGET_COMMANDS] = {
-    "QZ_Wid_Pic -w %i -h %i -l 0 -t 0 -res bgnd",
-    "QZ_Wid_Text -l 10 -t 8 -h 16 -w %i -font %s -size 11 -text %s",
-    "QZ_Wid_Pic -w 10 -h 10 -l 0 -t 0 -res alt",
-    "QZ_Wid_Pic -w %i -h 10 -l 10 -t 0 -res amt",
-    "QZ_Wid_Pic -w 10 -h 10 -l %i -t 0 -res art",
-    "QZ_Wid_Pic -w 10 -h %i -l 0 -t 10 -res alm",
-    "QZ_Wid_Pic -w 10 -h %i -l %i -t 10 -res arm",
-    "QZ_Wid_Pic -w 10 -h 10 -l 0 -t %i -res alb",
-    "QZ_Wid_Pic -w %i -h 10 -l 10 -t %i -res amb",
-    "QZ_Wid_Pic -w 10 -h 10 -l %i -t %i -res arb",
-    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res glt",
-    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res gmt",
-    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res grt",
-    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res glm",
-    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res gmm",
-    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res grm",
-    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res glb",
-    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res gmb",
-    "QZ_Wid_Pic -w %i -h %i -l %i -t %i -res grb",
-    "QZ_Wid_Butt -w 40 -h 24 -l %i -t %i -res but -var %o -dat %o",
-    "QZ_Wid_Text -l %i -t %i -w 50 -h 14 -color 0x00A57BBD -horz -1 -text Sustain",
-    "QZ_Wid_Pal -w 61 -h 11 -l %i -t %i -res i61x11",
-    "QZ_Wid_Pal %o -ln %o -cg 0 -ch r -bg 0xFF000000 -mn 0 -mx 29 -fg 0xFFC0E0FF -rl .9 -rg "
-    "0xFFFF0000",
-    "QZ_Wid_Pal %o -ln %o -cg 1 -ch r -bg 0xFF000000 -mn 0 -mx 29 -fg 0xFFC0E0FF -rl .9 -rg "
-    "0xFFFF0000",
-    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 41 -h 14",
-    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 64 -h 14",
-    "QZ_Wid_Knob -res tune -l %i -t %i -w 32 -h 32 -mn 0 -mx -45 -val -10 -var %o -dat %o",
-    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 64 -h 14",
-    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 64 -h 14",
-    "QZ_Wid_Knob -res tune -l %i -t %i -w 32 -h 32 -mn 50 -mx 400 -val -5 -var %o -dat %o",
-    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 64 -h 14",
-    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 64 -h 14",
-    "QZ_Wid_Knob -res tune -l %i -t %i -w 32 -h 32 -mn -45 -mx -3 -val -5 -var %o -dat %o",
-    "QZ_Wid_Text -font %s -size %i -color %i -text %s -l %i -t %i -w 64 -h 14",
-};
-
-// Layout of the panel: the glass panel's corner, its size, the frame pieces'
-// size, the knob row and columns, and the texts' colours.
-constexpr int32_t W = 200, H = 156, G = 10, L0 = 10, T0 = 26, PW = 180, PH = 120;
-constexpr int32_t KNOB_TOP = T0 + 63, KNOB_LEFT = L0 + 16, KNOB_STEP = 58;
-constexpr int32_t CAPTION = 14729408, READOUT = 11579568;
-const char kFont[] = "Tahoma";
-
-// A read-out after its text changed in place: rendered anew, then shown.
-void refresh(QZ_Object* o) {
-    if (!o) return;
-    auto* w = static_cast<QZ_Wid*>(o);
-    w->update();
-    w->redraw();
-}
-
 } // namespace
 
 QZ_Application::QZ_Application() : params{&state, &sustain, &freq, &level} {
-    for (int i = 0; i < WIDGET_COMMANDS; ++i)
-        qz::copy_cut(texts.widget[i], widget_commands[i], sizeof texts.widget[i] - 1);
-}
-
-void QZ_Application::createWidgets() {
-    char(*c)[112] = texts.widget;
-    QZ_Object** w = widgets;
-    const int32_t K0 = KNOB_LEFT, K1 = KNOB_LEFT + KNOB_STEP, K2 = KNOB_LEFT + 2 * KNOB_STEP;
-    const int32_t CT = KNOB_TOP - 14, RT = KNOB_TOP + 32;
-    QZ_command(c[0], &w[W_BACKGROUND], W, H);
-    QZ_command(c[1], &w[W_TITLE], W - 20, "tahoma", title);
-    QZ_command(c[2], &w[1]);
-    QZ_command(c[3], &w[2], W - 20);
-    QZ_command(c[4], &w[3], W - 10);
-    QZ_command(c[5], &w[4], H - 20);
-    QZ_command(c[6], &w[5], H - 20, W - 10);
-    QZ_command(c[7], &w[6], H - 10);
-    QZ_command(c[8], &w[7], W - 20, H - 10);
-    QZ_command(c[9], &w[8], W - 10, H - 10);
-    QZ_command(c[10], &w[10], G, G, L0, T0);
-    QZ_command(c[11], &w[11], PW - 2 * G, G, L0 + G, T0);
-    QZ_command(c[12], &w[12], G, G, L0 + PW - G, T0);
-    QZ_command(c[13], &w[13], G, PH - 2 * G, L0, T0 + G);
-    QZ_command(c[14], &w[14], PW - 2 * G + 8, PH - 2 * G + 8, L0 + G - 4, T0 + G - 4);
-    QZ_command(c[15], &w[15], G, PH - 2 * G, L0 + PW - G, T0 + G);
-    QZ_command(c[16], &w[16], G, G, L0, T0 + PH - G);
-    QZ_command(c[17], &w[17], PW - 2 * G, G, L0 + G, T0 + PH - G);
-    QZ_command(c[18], &w[18], G, G, L0 + PW - G, T0 + PH - G);
-    QZ_command(c[19], &w[W_BUTTON], L0 + 11, T0 + 11, static_cast<QZ_value*>(&state), this);
-    QZ_command(c[20], &w[W_BUTTON_CAPTION], L0 + 53, T0 + 15);
-    QZ_command(c[21], &w[W_METER], L0 + 109, T0 + 10);
-    QZ_command(c[22], w[W_METER], &meterLines[0]);
-    QZ_command(c[23], w[W_METER], &meterLines[1]);
-    QZ_command(c[24], &w[W_METER_CAPTION], kFont, 11, CAPTION, "In/Out", L0 + 119, T0 + 22);
-    QZ_command(c[25], &w[W_SUSTAIN_CAPTION], kFont, 11, CAPTION, "Sustain", K0 - 16, CT);
-    QZ_command(c[26], &w[W_SUSTAIN_KNOB], K0, KNOB_TOP, static_cast<QZ_value*>(&sustain), this);
-    QZ_command(c[27], &w[W_SUSTAIN_TEXT], kFont, 11, READOUT, "-30 gr", K0 - 16, RT);
-    QZ_command(c[28], &w[W_TONE_CAPTION], kFont, 11, CAPTION, "Tone", K1 - 16, CT);
-    QZ_command(c[29], &w[W_TONE_KNOB], K1, KNOB_TOP, static_cast<QZ_value*>(&freq), this);
-    QZ_command(c[30], &w[W_TONE_TEXT], kFont, 11, READOUT, "-30 gr", K1 - 16, RT);
-    QZ_command(c[31], &w[W_LEVEL_CAPTION], kFont, 11, CAPTION, "Level", K2 - 16, CT);
-    QZ_command(c[32], &w[W_LEVEL_KNOB], K2, KNOB_TOP, static_cast<QZ_value*>(&level), this);
-    QZ_command(c[33], &w[W_LEVEL_TEXT], kFont, 11, READOUT, "-30 gr", K2 - 16, RT);
+    copyWidgetCommands();
 }
 
 QZ_error QZ_Application::create() {
@@ -210,21 +105,21 @@ QZ_error QZ_Application::create() {
     sustain.type = Param::REAL;
     sustain.name = "Sustain";
     sustain.label = "dB";
-    sustain.widget = widgets[W_SUSTAIN_KNOB];
+    sustain.widget = control(W_SUSTAIN_KNOB);
     sustain.unboundMin = 0.0f;
     sustain.unboundMax = -45.0f;
     sustain.setReal(-6.0f);
     freq.type = Param::REAL;
     freq.name = "Freq";
     freq.label = "Hz";
-    freq.widget = widgets[W_TONE_KNOB];
+    freq.widget = control(W_TONE_KNOB);
     freq.unboundMin = 50.0f;
     freq.unboundMax = 400.0f;
     freq.setReal(150.0f);
     level.type = Param::REAL;
     level.name = "Level";
     level.label = "dB";
-    level.widget = widgets[W_LEVEL_KNOB];
+    level.widget = control(W_LEVEL_KNOB);
     level.unboundMin = -45.0f;
     level.unboundMax = -3.0f;
     level.setReal(-6.0f);
@@ -240,25 +135,6 @@ QZ_error QZ_Application::create() {
     // The widgets as the parameters and the silent run left them; no other
     // thread knows this instance yet.
     follow(true);
-    return QZ_OK;
-}
-
-QZ_error QZ_Application::attach(QZ_Win* w) {
-    window = w;
-    // Whatever changed while the editor was closed, set while the widgets
-    // are still detached: the window's first paint shows it all at once.
-    qz::PaintLock lock(w ? &w->paintMutex : nullptr);
-    follow(true);
-    for (QZ_Object* o : widgets)
-        if (o) QZ_command(texts.attach, o, w);
-    if (w) w->follow(&QZ_Application::followStep, this);
-    return QZ_OK;
-}
-
-QZ_error QZ_Application::detach() {
-    if (window) window->follow(nullptr, nullptr);
-    for (QZ_Object* o : widgets)
-        if (o) QZ_command(texts.detach, o);
     return QZ_OK;
 }
 
@@ -335,25 +211,6 @@ void QZ_Application::run(float** inputs, float** outputs, int32_t frames) {
     meterStep();
 }
 
-float QZ_Application::meterLevel(int32_t s) {
-    long double a = std::fabs(static_cast<long double>(int64_t(s) + 1));
-    long double m = (20.0L * std::log10(a * 0x1p-31L) + 60.0L + 6.0L) * (1.0L / 60.0L);
-    float f = float(m);
-    return f < 0.0f ? 0.0f : f > 1.0f ? 1.0f : f; // log10(0) gives -inf: 0
-}
-
-void QZ_Application::meterStep() {
-    if (meterDivider == 0) {
-        auto first = [](const QZ_Buffer* b) { return b && b->data ? b->data[0] : 0; };
-        // Published only: the editor's thread recolours the lamps and
-        // paints (follow).
-        meterIn.store(meterLevel(first(buffers[BUF_AI])), std::memory_order_relaxed);
-        meterOut.store(meterLevel(first(buffers[BUF_AO])), std::memory_order_relaxed);
-        meterSteps.fetch_add(1, std::memory_order_release);
-    }
-    meterDivider = meterDivider == 0 ? 1 : 0;
-}
-
 void QZ_Application::setClock(int32_t hz) {
     clock = hz;
     for (QZ_Effect* e : blocks)
@@ -365,13 +222,10 @@ void QZ_Application::resetChain() {
 }
 
 void* QZ_Application::target(int32_t index) {
-    // A bound knob or button hands the handler its own data.
+    // A bound knob or button hands the handler its own data; one bound
+    // without data, or none, the application, which handlers need.
     Param* p = param(index);
-    QZ_Object* w = p ? p->widget : nullptr;
-    void* dat = nullptr;
-    if (w && w->descriptor == QZ_Wid_Knob::cls) dat = static_cast<QZ_Wid_Knob*>(w)->dat;
-    if (w && w->descriptor == QZ_Wid_Butt::cls) dat = static_cast<QZ_Wid_Butt*>(w)->dat;
-    // Handlers need the application: a widget bound without data gets it too.
+    void* dat = p && p->widget ? p->widget->dat : nullptr;
     return dat ? dat : this;
 }
 
@@ -402,9 +256,13 @@ template <class Send> void QZ_Application::settle(Send send) {
     }
 }
 
-void QZ_Application::State::changed(void* data) {
+template <class Send> void QZ_Application::changing(void* data, Send send) {
     auto* app = static_cast<QZ_Application*>(data);
-    app->settle([app, this] {
+    app->settle([app, &send] { send(app); });
+}
+
+void QZ_Application::State::changed(void* data) {
+    changing(data, [this](QZ_Application* app) {
         const int32_t v = whole();
         // Every block but the copy, which applies the chain's cross-fade; all
         // in one pass, or a pass on the audio thread could run half of the
@@ -417,8 +275,7 @@ void QZ_Application::State::changed(void* data) {
 }
 
 void QZ_Application::Sustain::changed(void* data) {
-    auto* app = static_cast<QZ_Application*>(data);
-    app->settle([app, this] {
+    changing(data, [this](QZ_Application* app) {
         long double d = 0.5L * gain_of(real());
         QZ_command(app->texts.dist, app->blocks[LIMITER], double(d));
         app->sendLevelFactor();
@@ -426,69 +283,11 @@ void QZ_Application::Sustain::changed(void* data) {
 }
 
 void QZ_Application::Freq::changed(void* data) {
-    auto* app = static_cast<QZ_Application*>(data);
-    app->settle(
-        [app, this] { QZ_command(app->texts.corner, app->blocks[HIPASS], double(real())); });
+    changing(data, [this](QZ_Application* app) {
+        QZ_command(app->texts.corner, app->blocks[HIPASS], double(real()));
+    });
 }
 
 void QZ_Application::Level::changed(void* data) {
-    auto* app = static_cast<QZ_Application*>(data);
-    app->settle([app] { app->sendLevelFactor(); });
-}
-
-// --- the editor's side ------------------------------------------------------
-
-void QZ_Application::followStep(void* app) {
-    static_cast<QZ_Application*>(app)->follow(false);
-}
-
-void QZ_Application::follow(bool all) {
-    for (int32_t i = 0; i < PARAMS; ++i) {
-        const uint32_t now = uint32_t(params[i]->load());
-        if (!all && now == shown_[i]) continue;
-        shown_[i] = now;
-        show(i);
-    }
-    const uint32_t steps = meterSteps.load(std::memory_order_acquire);
-    if (all || steps != meterShown_) {
-        meterShown_ = steps;
-        showMeter();
-    }
-}
-
-void QZ_Application::show(int32_t index) {
-    if (index == 0) {
-        const int32_t v = state.whole();
-        QZ_command(texts.button, widgets[W_BUTTON], v);
-        for (int i = W_SUSTAIN_CAPTION; i <= W_METER; ++i)
-            if (widgets[i]) QZ_command(texts.enabled, widgets[i], v);
-        return;
-    }
-    // A knob, set to the parameter's value, and the read-out under it,
-    // rendered anew (its text changes in place).
-    struct Knob {
-        int32_t knob, readout;
-        char* text;
-        const char* unit;
-    };
-    const Knob knobs[] = {{W_SUSTAIN_KNOB, W_SUSTAIN_TEXT, texts.sustainText, "dB"},
-                          {W_TONE_KNOB, W_TONE_TEXT, texts.toneText, "Hz"},
-                          {W_LEVEL_KNOB, W_LEVEL_TEXT, texts.levelText, "dB"}};
-    const Knob& k = knobs[index - 1];
-    const float v = params[index]->real();
-    QZ_command(texts.knob, widgets[k.knob], double(v));
-    readout(k.text, v, k.unit);
-    QZ_command(texts.text, widgets[k.readout], k.text);
-    refresh(widgets[k.readout]);
-}
-
-void QZ_Application::showMeter() {
-    auto* meter = static_cast<QZ_Wid_Pal*>(widgets[W_METER]);
-    if (!meter) return;
-    // The handler and methods called directly: no command per audio block.
-    QZ_Wid_Pal::m_ln(meter, QZ_value::handle(&meterLines[0]));
-    meter->level(meterIn.load(std::memory_order_relaxed), true);
-    QZ_Wid_Pal::m_ln(meter, QZ_value::handle(&meterLines[1]));
-    meter->level(meterOut.load(std::memory_order_relaxed), true);
-    meter->redraw(); // one repaint for both lines
+    changing(data, [](QZ_Application* app) { app->sendLevelFactor(); });
 }

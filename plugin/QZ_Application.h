@@ -8,6 +8,7 @@
 
 class QZ_Buffer;
 class QZ_Effect;
+class QZ_Wid_Control;
 class QZ_Soundpipe;
 class QZ_Object;
 
@@ -22,8 +23,8 @@ public:
         enum Kind : int32_t { INTEGER = 2, REAL = 3, SWITCH = 6 };
 
         const char* name = "";
-        const char* label = "Yes"; // a switch's label: two 10-byte slots, on then off
-        QZ_Object* widget = nullptr;
+        const char* label = "Yes";        // a switch's label: two 10-byte slots, on then off
+        QZ_Wid_Control* widget = nullptr; // the knob or button bound to it
         int32_t minimum = 0;
         int32_t maximum = 0;
         // The range a real parameter takes from its knob while none is bound.
@@ -214,8 +215,13 @@ private:
 
     void meterStep();
     void createWidgets();
+    void copyWidgetCommands();
+    QZ_Wid_Control* control(Widget field) const;
     void sendLevelFactor();
     template <class Send> void settle(Send send);
+    // A change handler's blocks: sent with the application (the data every
+    // handler gets), settled against changes on other threads.
+    template <class Send> static void changing(void* data, Send send);
     void show(int32_t index);
     void showMeter();
     static void followStep(void* app);

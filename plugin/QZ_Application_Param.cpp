@@ -2,7 +2,7 @@
 
 #include "QZ_Math.h"
 #include "QZ_Text.h"
-#include "Wid_Knob.h"
+#include "Wid_Control.h"
 
 #include <cstdio>
 #include <cstring>
@@ -49,12 +49,7 @@ void Param::valueText(char* text) {
 
 void Param::range(float& mn, float& mx) const {
     // The bound knob's range, in its own direction.
-    if (widget && widget->descriptor == QZ_Wid_Knob::cls) {
-        auto* k = static_cast<const QZ_Wid_Knob*>(widget);
-        mn = k->mn;
-        mx = k->mx;
-        return;
-    }
+    if (widget && widget->range(mn, mx)) return;
     mn = unboundMin;
     mx = unboundMax;
 }

@@ -1,8 +1,6 @@
 #include "Wid.h"
 
 #include "QZ_Options.h"
-#include "QZ_cfuncs.h"
-#include "Vid.h"
 #include "Win.h"
 
 #include <atomic>
@@ -161,19 +159,4 @@ void qz::ResName::set(const char* s) {
     size_t n = std::strlen(s);
     text_ = new (std::nothrow) char[n + 1];
     if (text_) std::memcpy(text_, s, n + 1);
-}
-
-QZ_value qz::strip_option(QZ_Vid& strip, ResName& res, const QZ_value& v) {
-    if (v.present()) {
-        res.set(v.asText());
-        // A missing resource or a bad header has been reported; the strip
-        // stays as it was.
-        if (const void* data = QZ_resource(res.get())) strip.map(data);
-    }
-    return QZ_value::text(res.get());
-}
-
-QZ_value qz::notify_option(QZ_Wid::Notify& com, const QZ_value& v) {
-    if (v.present()) com = reinterpret_cast<QZ_Wid::Notify>(v.value);
-    return QZ_value::handle(reinterpret_cast<const void*>(com));
 }

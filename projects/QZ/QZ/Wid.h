@@ -9,7 +9,6 @@
 
 class QZ_Win;
 class QZ_Wid;
-class QZ_Vid;
 
 // A widget's link in one cell of its window's grid.
 struct QZ_Wid_Cell {
@@ -46,6 +45,9 @@ public:
     virtual void drag(int32_t x, int32_t y);
     virtual bool hit(int32_t x, int32_t y);
     virtual void release() {}
+    // Whether the window lights it up under the pointer and hands it presses
+    // and drags: the controls do (QZ_Wid_Control), the rest lie still.
+    virtual bool takes_hover() const { return false; }
 
     QZ_Rect rect() const { return {left, top, left + width, top + height}; }
     // Attaches to w (null: detaches); never two sets of cell entries.
@@ -84,8 +86,4 @@ private:
     char* text_ = nullptr;
 };
 
-// The options buttons and knobs share: "res" binds a frame strip, "com" a
-// notify function.
-QZ_value strip_option(::QZ_Vid& strip, ResName& res, const QZ_value& v);
-QZ_value notify_option(QZ_Wid::Notify& com, const QZ_value& v);
 } // namespace qz

@@ -3,10 +3,6 @@
 #include "QZ_Options.h"
 #include "Win.h"
 
-void QZ_Wid_Butt::draw(QZ_Pic_Base<QZ_Pix_A32>& dst, int32_t dx, int32_t dy, const QZ_Rect& src) {
-    strip.draw_frame(frame, dst, dx, dy, src);
-}
-
 void QZ_Wid_Butt::redraw() {
     frame = state ? 1 : 0;
     update();
@@ -17,7 +13,7 @@ void QZ_Wid_Butt::setState(bool s) {
     if (s == state) return;
     state = s;
     redraw();
-    if (com) com(dat);
+    notify();
 }
 
 void QZ_Wid_Butt::press(int32_t, int32_t) {
@@ -39,25 +35,6 @@ void QZ_Wid_Butt::press(int32_t, int32_t) {
     }
 }
 
-bool QZ_Wid_Butt::hit(int32_t x, int32_t y) {
-    return strip.alpha_hit(frame, x, y);
-}
-
-QZ_value QZ_Wid_Butt::m_res(QZ_Wid_Butt* o, QZ_value v) {
-    return qz::strip_option(o->strip, o->res, v);
-}
-
-QZ_value QZ_Wid_Butt::m_com(QZ_Wid_Butt* o, QZ_value v) {
-    return qz::notify_option(o->com, v);
-}
-
-QZ_value QZ_Wid_Butt::m_var(QZ_Wid_Butt* o, QZ_value v) {
-    return qz::handle_option(o->var, v);
-}
-QZ_value QZ_Wid_Butt::m_dat(QZ_Wid_Butt* o, QZ_value v) {
-    return qz::handle_option(o->dat, v);
-}
-
 QZ_value QZ_Wid_Butt::m_val(QZ_Wid_Butt* o, QZ_value v) {
     if (v.type == QZ_value::INT || v.type == QZ_value::FLOAT) o->setState(qz::as_number(v) != 0.0);
     return QZ_value::real(o->state ? 1.0f : 0.0f);
@@ -65,10 +42,10 @@ QZ_value QZ_Wid_Butt::m_val(QZ_Wid_Butt* o, QZ_value v) {
 
 constinit const QZ_Entry QZ_Wid_Butt::cls[] = {
     qz::creates<QZ_Wid_Butt>(),
-    qz::option<&QZ_Wid_Butt::m_res>("res"),
-    qz::option<&QZ_Wid_Butt::m_com>("com"),
-    qz::option<&QZ_Wid_Butt::m_var>("var"),
+    qz::option<&QZ_Wid_Control::m_res>("res"),
+    qz::option<&QZ_Wid_Control::m_com>("com"),
+    qz::option<&QZ_Wid_Control::m_var>("var"),
     qz::option<&QZ_Wid_Butt::m_val>("val"),
-    qz::option<&QZ_Wid_Butt::m_dat>("dat"),
+    qz::option<&QZ_Wid_Control::m_dat>("dat"),
     qz::parent(QZ_Wid::cls),
 };

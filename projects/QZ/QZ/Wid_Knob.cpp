@@ -6,16 +6,17 @@
 
 #include <cmath>
 
-void QZ_Wid_Knob::draw(QZ_Pic_Base<QZ_Pix_A32>& dst, int32_t dx, int32_t dy, const QZ_Rect& src) {
-    // A frame outside the strip (a value beyond the range) draws nothing.
-    strip.draw_frame(frame, dst, dx, dy, src);
-}
-
 void QZ_Wid_Knob::redraw() {
     if (!win || !res.get() || frame < 0 || frame >= strip.frames) return;
     update();
     win->invalidate(rect());
-    if (com) com(dat);
+    notify();
+}
+
+bool QZ_Wid_Knob::range(float& lo, float& hi) const {
+    lo = mn;
+    hi = mx;
+    return true;
 }
 
 float QZ_Wid_Knob::value() const {
@@ -80,18 +81,6 @@ void QZ_Wid_Knob::drag(int32_t x, int32_t y) {
     }
 }
 
-bool QZ_Wid_Knob::hit(int32_t x, int32_t y) {
-    return strip.alpha_hit(frame, x, y);
-}
-
-QZ_value QZ_Wid_Knob::m_res(QZ_Wid_Knob* o, QZ_value v) {
-    return qz::strip_option(o->strip, o->res, v);
-}
-
-QZ_value QZ_Wid_Knob::m_com(QZ_Wid_Knob* o, QZ_value v) {
-    return qz::notify_option(o->com, v);
-}
-
 QZ_value QZ_Wid_Knob::m_val(QZ_Wid_Knob* o, QZ_value v) {
     if (v.type == QZ_value::INT || v.type == QZ_value::FLOAT) o->setValue(qz::as_real(v));
     return QZ_value::real(o->value());
@@ -115,21 +104,15 @@ QZ_value QZ_Wid_Knob::m_mn(QZ_Wid_Knob* o, QZ_value v) {
 QZ_value QZ_Wid_Knob::m_mx(QZ_Wid_Knob* o, QZ_value v) {
     return range_end(o, o->mx, v);
 }
-QZ_value QZ_Wid_Knob::m_dat(QZ_Wid_Knob* o, QZ_value v) {
-    return qz::handle_option(o->dat, v);
-}
-QZ_value QZ_Wid_Knob::m_var(QZ_Wid_Knob* o, QZ_value v) {
-    return qz::handle_option(o->var, v);
-}
 
 constinit const QZ_Entry QZ_Wid_Knob::cls[] = {
     qz::creates<QZ_Wid_Knob>(),
-    qz::option<&QZ_Wid_Knob::m_res>("res"),
-    qz::option<&QZ_Wid_Knob::m_com>("com"),
+    qz::option<&QZ_Wid_Control::m_res>("res"),
+    qz::option<&QZ_Wid_Control::m_com>("com"),
     qz::option<&QZ_Wid_Knob::m_val>("val"),
-    qz::option<&QZ_Wid_Knob::m_dat>("dat"),
+    qz::option<&QZ_Wid_Control::m_dat>("dat"),
     qz::option<&QZ_Wid_Knob::m_mn>("mn"),
     qz::option<&QZ_Wid_Knob::m_mx>("mx"),
-    qz::option<&QZ_Wid_Knob::m_var>("var"),
+    qz::option<&QZ_Wid_Control::m_var>("var"),
     qz::parent(QZ_Wid::cls),
 };

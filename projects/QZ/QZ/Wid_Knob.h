@@ -2,28 +2,20 @@
 // A rotary control drawn from a QZVF strip. Its frame is its state; the value
 // is derived from it over the range mn … mx (which may run downward).
 // Dragging right or up advances one frame per pixel.
-#include "Vid.h"
-#include "Wid.h"
+#include "Wid_Control.h"
 
-class QZ_Wid_Knob : public QZ_Wid {
+class QZ_Wid_Knob : public QZ_Wid_Control {
 public:
-    QZ_Vid strip; // F = strip.frames
     int32_t anchorX = 0, anchorY = 0, anchorFrame = 0;
     float mn = 0.0f;
     float mx = 100.0f;
-    int32_t frame = 0;
-    Notify com = nullptr;
-    void* dat = nullptr;
-    qz::ResName res;
-    QZ_value* var = nullptr;        // bound value
     int32_t pressX = 0, pressY = 0; // where the current press began
     bool moved = false;             // the pointer left it since
 
-    void draw(QZ_Pic_Base<QZ_Pix_A32>& dst, int32_t dx, int32_t dy, const QZ_Rect& src) override;
     void redraw() override;
     void press(int32_t x, int32_t y) override;
     void drag(int32_t x, int32_t y) override;
-    bool hit(int32_t x, int32_t y) override;
+    bool range(float& lo, float& hi) const override;
 
     // mn + frame / (F − 1) × (mx − mn).
     float value() const;
@@ -35,13 +27,9 @@ public:
     int32_t frameOf(float v) const;
     static constexpr long double FRAME_TOLERANCE = 1e-3L;
 
-    static QZ_value m_res(QZ_Wid_Knob* o, QZ_value v);
-    static QZ_value m_com(QZ_Wid_Knob* o, QZ_value v);
     static QZ_value m_val(QZ_Wid_Knob* o, QZ_value v);
-    static QZ_value m_dat(QZ_Wid_Knob* o, QZ_value v);
     static QZ_value m_mn(QZ_Wid_Knob* o, QZ_value v);
     static QZ_value m_mx(QZ_Wid_Knob* o, QZ_value v);
-    static QZ_value m_var(QZ_Wid_Knob* o, QZ_value v);
 
     static const QZ_Entry cls[];
 };

@@ -1,14 +1,11 @@
 #include "Win.h"
 
 #include "Wid.h"
-#include "Wid_Butt.h"
-#include "Wid_Knob.h"
 
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <new>
-#include <typeinfo>
 
 namespace {
 int32_t clamp(int32_t v, int32_t lo, int32_t hi) {
@@ -175,8 +172,8 @@ void QZ_Win::mouse_move(int32_t x, int32_t y) {
         return;
     }
     QZ_Wid* w = widget_at(clamp(x, 0, width - 1), clamp(y, 0, height - 1));
-    // Only these two classes themselves light up under the pointer.
-    if (w && typeid(*w) != typeid(QZ_Wid_Knob) && typeid(*w) != typeid(QZ_Wid_Butt)) w = nullptr;
+    // Only the controls light up under the pointer.
+    if (w && !w->takes_hover()) w = nullptr;
     if (w == hovered) return;
     // Twice: the old widget repainted plain, then the new one highlighted.
     for (int round = 0; round < 2; ++round) {
