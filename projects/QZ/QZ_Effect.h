@@ -30,6 +30,8 @@ public:
 
     virtual void process() {}
     virtual void prepare() { prepared = true; }
+    // On through the last pass and for the next: no switch, no cross-fade.
+    bool steady() const { return wasOn && on; }
     virtual void clockChanged() {}
     virtual void reset() {}
 

@@ -33,6 +33,27 @@ public:
     void clockChanged() override;
     void reset() override { envelope = 0; }
 
+    // The detector as another loop steps it: both coefficients, widened, and
+    // the envelope.
+    struct State {
+        int64_t attack, release;
+        int32_t envelope;
+        // False unless it follows `in` into `out` alone, in the "set" manner
+        // (no rectified output).
+        bool load(const QZ_Effect_Ampdet& e, const QZ_Buffer* in, const QZ_Buffer* out) {
+            attack = e.attack;
+            release = e.release;
+            envelope = e.envelope;
+            return e.i == in && e.o == out && !e.a && e.mode == qz::MODE_SET;
+        }
+        void store(QZ_Effect_Ampdet& e) const { e.envelope = envelope; }
+        // One sample, already rectified: the envelope.
+        [[gnu::always_inline]] int32_t step(int32_t r) {
+            envelope = qz::ampdet::follow(r, envelope, attack, release);
+            return envelope;
+        }
+    };
+
     // The one-pole smoothing coefficient for corner f at clock fs; c when fs is 0.
     static int32_t coefficient(float f, int32_t fs, int32_t c);
 

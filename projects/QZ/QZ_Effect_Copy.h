@@ -19,6 +19,11 @@ public:
     using Kernel = void (*)(const int32_t* in, int32_t* out, int32_t count, int32_t is, int32_t os);
     static const std::array<Kernel, qz::MODE_COUNT> kernels;
 
+    // Whether a pass leaves buffer b as it is: copied onto itself in the
+    // "set" manner. (In other modes, or with strides, it may read across
+    // samples.)
+    bool leaves(const QZ_Buffer* b) const { return i == b && o == b && mode == qz::MODE_SET; }
+
     static QZ_value m_i(QZ_Effect_Copy* e, QZ_value v);
     static QZ_value m_o(QZ_Effect_Copy* e, QZ_value v);
     static QZ_value m_is(QZ_Effect_Copy* e, QZ_value v);

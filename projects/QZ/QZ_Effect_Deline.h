@@ -69,6 +69,26 @@ public:
                                 bool direct);
     static const std::array<Kernel, qz::MODE_COUNT> kernels;
 
+    // The line as another loop runs it in stretches, every group writing one
+    // buffer at the samples the stretch reads: its table, built for the
+    // block, and its write position.
+    struct Pass {
+        QZ_Effect_Deline* line;
+        Kernel kernel;
+        uint16_t position;
+        bool direct;
+        // Builds the table, as the line's own pass does before every block.
+        // False where it reads another buffer than `in`, a group writes
+        // another than `out`, or no table could be built.
+        bool load(QZ_Effect_Deline& e, const QZ_Buffer* in, const QZ_Buffer* out);
+        // n samples of in; the groups write out's n samples.
+        void run(const int32_t* in, int32_t* out, int32_t n);
+        // The position kept, and what the line's own pass leaves: the
+        // groups' samples at out's start (the buffer's), the table to be built
+        // again before the next block.
+        void store(int32_t* out) const;
+    };
+
     static QZ_value m_i(QZ_Effect_Deline* e, QZ_value v);
     static QZ_value m_g(QZ_Effect_Deline* e, QZ_value v);
     static QZ_value m_go(QZ_Effect_Deline* e, QZ_value v);

@@ -18,13 +18,7 @@ inline int32_t quadruple(int32_t y) {
 using qz::dist::knee;
 using qz::dist::pick;
 
-// One sample of the clipper for a fixed bias and lower clamp.
-inline int32_t hold_one(int32_t x, int32_t B, int32_t T, int32_t lo, int32_t Lpos, int32_t Lneg) {
-    int32_t v = qz::sub(x >> 1, B) >> 1;
-    int32_t c = std::max(std::min(v, T), lo);
-    int32_t e = qz::sub(v, c);
-    return quadruple(qz::add(c, knee(pick(e > 0, Lpos, Lneg), e)));
-}
+using qz::dist::held;
 
 // K = 0: the bias never moves, so no sample depends on the one before.
 int32_t hold(const int32_t* in, int32_t* out, int32_t n, const QZ_Effect_Dist::Params& p,
@@ -63,7 +57,7 @@ int32_t hold(const int32_t* in, int32_t* out, int32_t n, const QZ_Effect_Dist::P
                                   _mm_cmpge_pd(_mm_and_pd(p1, unsign), limit));
         if (_mm_movemask_pd(large)) [[unlikely]] {
             for (int32_t k = j; k < j + 4; ++k)
-                out[k] = hold_one(in[k], B, T, lo, Lpos, Lneg);
+                out[k] = held(in[k], B, T, lo, Lpos, Lneg);
             continue;
         }
         __m128d q0 = _mm_div_pd(p0, _mm_cvtepi32_pd(d));
@@ -76,7 +70,7 @@ int32_t hold(const int32_t* in, int32_t* out, int32_t n, const QZ_Effect_Dist::P
     }
 #endif
     for (; j < n; ++j)
-        out[j] = hold_one(in[j], B, T, lo, Lpos, Lneg);
+        out[j] = held(in[j], B, T, lo, Lpos, Lneg);
     return B;
 }
 

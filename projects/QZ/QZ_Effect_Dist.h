@@ -33,6 +33,19 @@ namespace qz::dist {
     return int32_t(q);
 }
 
+// One sample of the clipper with its bias B held and its lower clamp lo
+// fixed: y * 4. Within the clamp the knee term is 0 (knee(L, 0) is 0 for
+// every L); an envelope stays on one side of the clamp for long stretches,
+// where the branch predicts well and saves a division.
+[[gnu::always_inline]] inline int32_t held(int32_t x, int32_t B, int32_t T, int32_t lo,
+                                           int32_t Lpos, int32_t Lneg) {
+    int32_t v = qz::sub(x >> 1, B) >> 1;
+    int32_t c = std::max(std::min(v, T), lo);
+    int32_t e = qz::sub(v, c);
+    int32_t q = e == 0 ? 0 : knee(pick(e > 0, Lpos, Lneg), e);
+    return int32_t(uint32_t(qz::add(c, q)) << 2);
+}
+
 } // namespace qz::dist
 
 // Soft-knee clipper with an adaptive bias. Works at a quarter of the sample
@@ -77,6 +90,28 @@ public:
                                int32_t B);
     // [0] for K = 0 (every sample independent), [1] otherwise.
     static const std::array<Kernel, 2> kernels;
+
+    // The clipper as another loop steps it while its bias holds (rate 0):
+    // bias, clamps and knee widths for one pass.
+    struct Held {
+        int32_t B, T, lo, Lpos, Lneg;
+        // False where it does not clip `in` into `out`, or its bias moves (a
+        // recursion of its own, and the state before the clock is set).
+        bool load(const QZ_Effect_Dist& e, const QZ_Buffer* in, const QZ_Buffer* out) {
+            const int32_t K = e.rate;
+            if (K != 0 || e.i != in || e.o != out) return false;
+            const Params p = params(e.threshold, e.half, e.l, K);
+            B = e.bias;
+            T = p.T;
+            lo = std::max(p.loA, std::min(B, p.loT));
+            Lpos = p.Lpos;
+            Lneg = p.Lneg;
+            return true;
+        }
+        [[gnu::always_inline]] int32_t step(int32_t x) const {
+            return qz::dist::held(x, B, T, lo, Lpos, Lneg);
+        }
+    };
 
     static QZ_value m_i(QZ_Effect_Dist* e, QZ_value v);
     static QZ_value m_o(QZ_Effect_Dist* e, QZ_value v);

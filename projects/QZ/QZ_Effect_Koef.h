@@ -21,6 +21,22 @@ public:
     using Kernel = void (*)(const int32_t* in, int32_t* out, int32_t n, int32_t K);
     static const std::array<Kernel, qz::OPER_KERNELS> kernels;
 
+    // The block as another loop runs it over stretches: its kernel and factor
+    // as one pass reads them.
+    struct Pass {
+        Kernel kernel;
+        int32_t K;
+        // False where it does not take `in` to `out` or its words name no kernel.
+        bool load(const QZ_Effect_Koef& e, const QZ_Buffer* in, const QZ_Buffer* out) {
+            const int32_t k = int32_t(e.oper) * qz::MODE_COUNT + e.mode;
+            if (k < 0 || k >= qz::OPER_KERNELS || e.i != in || e.o != out) return false;
+            kernel = kernels[size_t(k)];
+            K = e.K;
+            return true;
+        }
+        void run(const int32_t* in, int32_t* out, int32_t n) const { kernel(in, out, n, K); }
+    };
+
     static QZ_value m_i(QZ_Effect_Koef* e, QZ_value v);
     static QZ_value m_o(QZ_Effect_Koef* e, QZ_value v);
     static QZ_value m_oper(QZ_Effect_Koef* e, QZ_value v);

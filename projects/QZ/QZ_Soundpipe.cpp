@@ -67,6 +67,11 @@ int QZ_Soundpipe::process() {
     return 0;
 }
 
+void QZ_Soundpipe::ran_steady() {
+    buffers.each<QZ_Buffer>([](QZ_Buffer* b) { b->fade = 0; });
+    effects.each<QZ_Effect>([](QZ_Effect* e) { e->passOn = true; });
+}
+
 void QZ_Soundpipe::reset() {
     buffers.each<QZ_Buffer>([](QZ_Buffer* b) { b->clear(); });
     effects.each<QZ_Effect>([](QZ_Effect* e) { e->reset(); });

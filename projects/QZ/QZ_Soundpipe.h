@@ -33,6 +33,9 @@ public:
     // Neither side waits.
     void begin_switching();
     void end_switching();
+    // What a pass of effects that were all steady leaves, for a loop that
+    // stood in for it: no buffer fading, every effect on for the pass.
+    void ran_steady();
 
     static QZ_Object* create();
     static QZ_value m_bl(QZ_Soundpipe* s, QZ_value v);

@@ -1,6 +1,8 @@
 #pragma once
 // A small soundpipe for block tests: buffers and blocks made by command,
-// everything deleted again in reverse order.
+// everything deleted again in reverse order; the references the blocks are
+// held to.
+#include "QZ_ArithReference.h"
 #include "QZ_Buffer.h"
 #include "QZ_Effect.h"
 #include "QZ_Interpret.h"
@@ -102,6 +104,22 @@ inline int32_t reference_mode(int mode, int32_t o, int32_t y) {
 inline const char* mode_name(int m) {
     static const char* names[] = {"set", "add", "sub", "stn", "adn", "sbn"};
     return names[m];
+}
+
+// Whether a block's output holds, sample by sample, what the write mode makes
+// of the sample the buffer held before and the block's result y.
+inline testing::AssertionResult written(int mode, const std::vector<int32_t>& out,
+                                        const std::vector<int32_t>& before,
+                                        const std::vector<int32_t>& y) {
+    if (out.size() < y.size() || before.size() < y.size())
+        return testing::AssertionFailure() << "fewer samples than results";
+    for (size_t j = 0; j < y.size(); ++j) {
+        const int32_t want = reference_mode(mode, before[j], y[j]);
+        if (out[j] != want)
+            return testing::AssertionFailure() << "mode " << mode_name(mode) << ", sample " << j
+                                               << ": " << out[j] << " where " << want;
+    }
+    return testing::AssertionSuccess();
 }
 
 } // namespace qz::test

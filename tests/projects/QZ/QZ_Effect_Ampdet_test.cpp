@@ -64,13 +64,13 @@ TEST(Ampdet, MatchesReferenceInEveryModeWithAndWithoutRectifiedOutput) {
                 c.set(out, o);
                 c.set(a, o);
                 c.run();
-                for (int j = 0; j < n; ++j) {
-                    int32_t r = rect(x[size_t(j)]);
-                    e = follow(e, r, at, rl);
-                    ASSERT_EQ(out->data[j], qz::test::reference_mode(mode, o[size_t(j)], e))
-                        << "mode " << mode << " sample " << j;
-                    ASSERT_EQ(a->data[j], with_a ? r : o[size_t(j)]);
+                std::vector<int32_t> envelope(n), rectified(n);
+                for (size_t j = 0; j < envelope.size(); ++j) {
+                    rectified[j] = with_a ? rect(x[j]) : o[j];
+                    envelope[j] = e = follow(e, rect(x[j]), at, rl);
                 }
+                ASSERT_TRUE(qz::test::written(mode, c.get(out), o, envelope));
+                ASSERT_EQ(c.get(a), rectified);
             }
             EXPECT_EQ(d->envelope, e);
         }

@@ -9,9 +9,7 @@ using Deline = QZ_Effect_Deline;
 
 namespace {
 
-int32_t wrap(int64_t v) {
-    return int32_t(uint32_t(uint64_t(v)));
-}
+using qz::test::wrap32;
 
 // The delay line written out plainly, sample by sample, in 64-bit arithmetic.
 struct ReferenceLine {
@@ -32,13 +30,13 @@ struct ReferenceLine {
             for (Group& g : groups) {
                 int64_t s = 0;
                 for (auto [d, a] : g.taps)
-                    s = wrap(s + wrap((int64_t(memory[uint16_t(p + d + 1)]) * a) >> 31));
-                int32_t r = wrap((s * g.ga) >> 23);
+                    s = wrap32(s + wrap32((int64_t(memory[uint16_t(p + d + 1)]) * a) >> 31));
+                int32_t r = wrap32((s * g.ga) >> 23);
                 if (g.out) {
                     int32_t& o = (*g.out)[size_t(int64_t(g.out->size()) - n + k)];
                     o = qz::test::reference_mode(mode, o, r);
                 }
-                w = wrap(w + wrap((s * g.gf) >> 23));
+                w = wrap32(w + wrap32((s * g.gf) >> 23));
             }
             memory[p] = int32_t(w);
             p = uint16_t(p - 1);

@@ -9,9 +9,7 @@ using qz::test::cmd;
 
 namespace {
 
-int32_t wrap(int64_t v) {
-    return int32_t(uint32_t(uint64_t(v)));
-}
+using qz::test::wrap32;
 
 // The clipper written out plainly in 64-bit arithmetic, one sample at a time.
 struct Reference {
@@ -19,18 +17,18 @@ struct Reference {
     int32_t B;
 
     int32_t step(int32_t x) {
-        int64_t v = int64_t(wrap(int64_t(x >> 1) - B)) >> 1;
-        int64_t lo = (flags & 1) ? std::max<int64_t>(wrap(-T - H), std::min<int64_t>(B, T))
-                                 : int64_t(wrap(-T));
+        int64_t v = int64_t(wrap32(int64_t(x >> 1) - B)) >> 1;
+        int64_t lo = (flags & 1) ? std::max<int64_t>(wrap32(-T - H), std::min<int64_t>(B, T))
+                                 : int64_t(wrap32(-T));
         int64_t c = std::max(std::min(v, T), lo);
-        int64_t e = wrap(v - c);
-        int64_t F = wrap(H * 4);
-        int64_t L = e > 0 ? F >> 1 : int64_t(wrap(F - (F >> 1))) >> ((flags & 1) ? 3 : 0);
-        int64_t d = wrap(L + (e < 0 ? -e : e));
+        int64_t e = wrap32(v - c);
+        int64_t F = wrap32(H * 4);
+        int64_t L = e > 0 ? F >> 1 : int64_t(wrap32(F - (F >> 1))) >> ((flags & 1) ? 3 : 0);
+        int64_t d = wrap32(L + (e < 0 ? -e : e));
         int64_t q = d == 0 ? 0 : std::clamp<int64_t>(L * e / d, INT32_MIN, INT32_MAX);
-        int64_t y = wrap(c + q);
-        B = wrap(B + ((int64_t(wrap(v - y)) * K) >> 32));
-        return wrap(y * 4);
+        int64_t y = wrap32(c + q);
+        B = wrap32(B + ((int64_t(wrap32(v - y)) * K) >> 32));
+        return wrap32(y * 4);
     }
 };
 

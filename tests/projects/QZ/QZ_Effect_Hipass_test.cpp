@@ -99,11 +99,10 @@ TEST(Onepole, LopassMatchesReferenceInEveryMode) {
             c.set(in, x);
             c.set(out, o);
             c.run();
-            for (int j = 0; j < n; ++j) {
-                y = step(x[size_t(j)], y, k);
-                ASSERT_EQ(out->data[j], qz::test::reference_mode(mode, o[size_t(j)], y))
-                    << "mode " << mode << " sample " << j;
-            }
+            std::vector<int32_t> ys(n);
+            for (size_t j = 0; j < ys.size(); ++j)
+                ys[j] = y = step(x[j], y, k);
+            ASSERT_TRUE(qz::test::written(mode, c.get(out), o, ys));
         }
         EXPECT_EQ(lp->y, y);
     }

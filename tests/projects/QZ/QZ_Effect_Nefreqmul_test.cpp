@@ -10,9 +10,7 @@ using Nefreqmul = QZ_Effect_Nefreqmul;
 
 namespace {
 
-int32_t wrap(int64_t v) {
-    return int32_t(uint32_t(uint64_t(v)));
-}
+using qz::test::wrap32;
 
 // The multiplier written out plainly: 64-bit positions reduced with %, each
 // copy's samples by the three rules, the copies held to what fits before the
@@ -36,7 +34,7 @@ struct ReferenceNefreqmul {
         const float lag = float(fs) * 0.02f;
         for (int32_t x : in) {
             w = mod(w + 1);
-            double slope = double(wrap(int64_t(x) - prev));
+            double slope = double(wrap32(int64_t(x) - prev));
             bool accept = prev < 0 && x >= 0;
             if (accept && average > 0.1) {
                 double ratio = slope / average;
@@ -46,12 +44,12 @@ struct ReferenceNefreqmul {
             if (accept) {
                 int64_t e = w, L = mod(e - s);
                 int64_t copies = L == 0 ? 0 : std::min(k - 1, (N - L) / L);
-                int32_t xp = wrap(int64_t(x) + prev);
+                int32_t xp = wrap32(int64_t(x) + prev);
                 for (int64_t c = 0; c < copies; ++c) {
                     int64_t a = s, b = mod(e - 1);
                     for (int64_t j = 0; j < L; ++j) {
                         int32_t F = ring[size_t(a)];
-                        int32_t M = wrap(int64_t(xp) - ring[size_t(b)]);
+                        int32_t M = wrap32(int64_t(xp) - ring[size_t(b)]);
                         int32_t v;
                         if (c % 2 == 1)
                             v = F;
@@ -75,7 +73,7 @@ struct ReferenceNefreqmul {
         int64_t p = mod(r - d);
         for (size_t j = 0; j < in.size(); ++j) {
             if (mode == 0) out[j] = ring[size_t(p)];
-            if (mode == 1) out[j] = wrap(int64_t(out[j]) + ring[size_t(p)]);
+            if (mode == 1) out[j] = wrap32(int64_t(out[j]) + ring[size_t(p)]);
             p = mod(p + k);
             r = mod(r + k);
         }

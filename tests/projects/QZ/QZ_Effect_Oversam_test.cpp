@@ -7,9 +7,7 @@ using Oversam = QZ_Effect_Oversam;
 
 namespace {
 
-int32_t wrap(int64_t v) {
-    return int32_t(uint32_t(uint64_t(v)));
-}
+using qz::test::wrap32;
 
 // The interpolation written out plainly in 64-bit arithmetic, wrapped where
 // a 32-bit value is stored or divided; input past its end is silence.
@@ -25,10 +23,10 @@ struct ReferenceOversam {
                 A = B;
                 B = C;
                 C = (m < in.size() ? in[m] : 0) / 8;
-                MB = (wrap(int64_t(C) - A) / 2) / 8;
+                MB = (wrap32(int64_t(C) - A) / 2) / 8;
             }
             int64_t U = A + r * MA, V = B - (8 - r) * MB;
-            out[j] = wrap((8 - r) * wrap(U) + r * wrap(V));
+            out[j] = wrap32((8 - r) * wrap32(U) + r * wrap32(V));
         }
     }
 };

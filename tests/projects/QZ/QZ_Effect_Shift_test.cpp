@@ -12,9 +12,7 @@ using Shifter = QZ_Effect_Shifter;
 
 namespace {
 
-int32_t wrap(int64_t v) {
-    return int32_t(uint32_t(uint64_t(v)));
-}
+using qz::test::wrap32;
 
 int32_t truncate(double v) {
     if (v != v) return 0;
@@ -33,8 +31,8 @@ struct Reference {
     int32_t read(const std::vector<int32_t>& h, int64_t a, bool wide) const {
         int64_t k = a / 16384, f = a - 16384 * k;
         int64_t v0 = h[size_t((w + k) % 8192)], v1 = h[size_t((w + k + 1) % 8192)];
-        if (wide) return wrap((v1 * f + v0 * (16384 - f)) >> 14);
-        return wrap((v1 >> 14) * f + (v0 >> 14) * (16384 - f));
+        if (wide) return wrap32((v1 * f + v0 * (16384 - f)) >> 14);
+        return wrap32((v1 >> 14) * f + (v0 >> 14) * (16384 - f));
     }
     int64_t comb() const {
         long double ratio = 1.0L - (long double)(step()) * 0.00006103515625L;
@@ -133,10 +131,9 @@ TEST(Nshift, ZeroStepDelaysByOneWindow) {
             auto at = [&](size_t d) { return k >= d ? x[k - d] : 0; };
             // at 48000 exactly 512 samples, low 14 bits cleared; at 44100
             // 470 + 6553/16384 samples, interpolated
-            int32_t want =
-                fs == 48000
-                    ? at(512) & ~16383
-                    : wrap(int64_t(at(471) >> 14) * 6553 + int64_t(at(470) >> 14) * (16384 - 6553));
+            int32_t want = fs == 48000 ? at(512) & ~16383
+                                       : wrap32(int64_t(at(471) >> 14) * 6553 +
+                                                int64_t(at(470) >> 14) * (16384 - 6553));
             ASSERT_EQ(y[k], want) << fs << " sample " << k;
         }
     }

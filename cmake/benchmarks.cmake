@@ -1,0 +1,18 @@
+# The Google Benchmark programs: bench/NAME.cpp becomes bench_NAME.
+
+find_package(benchmark REQUIRED)
+vr_sources(VR_BENCH_SOURCES FLAT bench/*.cpp)
+foreach(src IN LISTS VR_BENCH_SOURCES)
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(bench_${name} ${src})
+    vr_warnings(bench_${name})
+    target_link_libraries(bench_${name} PRIVATE qz benchmark::benchmark_main)
+    if(name STREQUAL "fourier")
+        find_package(PkgConfig REQUIRED)
+        pkg_check_modules(FFTW REQUIRED IMPORTED_TARGET fftw3)
+        target_link_libraries(bench_${name} PRIVATE PkgConfig::FFTW)
+    endif()
+    if(name STREQUAL "plugin" OR name STREQUAL "editor" OR name STREQUAL "automation")
+        target_link_libraries(bench_${name} PRIVATE vr_plugin_code)
+    endif()
+endforeach()
