@@ -103,8 +103,8 @@ bool QZ_Application::fusedPass() {
     auto* multiplier = as<QZ_Effect_Oper>(blocks[MULTIPLIER]);
     auto* outMeter = as<QZ_Effect_Ampdet>(blocks[OUT_METER]);
     auto* copy = as<QZ_Effect_Copy>(blocks[COPY]);
-    if (!hp || !inMeter || !detector || !limiter || !smoother || !factor || !divider ||
-        !delay || !multiplier || !outMeter || !copy)
+    if (!hp || !inMeter || !detector || !limiter || !smoother || !factor || !divider || !delay ||
+        !multiplier || !outMeter || !copy)
         return false;
 
     // Covered: what each block reads once per pass, read once here, and the
@@ -117,8 +117,7 @@ bool QZ_Application::fusedPass() {
         !r.detector.load(*detector, bt, ba) || !r.limiter.load(*limiter, ba, bt) ||
         !r.smoother.load(*smoother, bt, bt) || !r.outMeter.load(*outMeter, bi, bao) ||
         !koef.load(*factor, bt, bt) || !divide.load(*divider, bt, ba, ba) ||
-        !multiply.load(*multiplier, bt, ba, bi) || !copy->leaves(bi) ||
-        !walk.load(*delay, bi, bt))
+        !multiply.load(*multiplier, bt, ba, bi) || !copy->leaves(bi) || !walk.load(*delay, bi, bt))
         return false;
 
     int32_t *si = bi->data, *st = bt->data, *sa = ba->data, *sai = bai->data, *sao = bao->data;

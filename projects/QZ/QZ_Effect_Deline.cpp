@@ -205,8 +205,7 @@ void QZ_Effect_Deline::process() {
         kernels[size_t(m)](in, n, table, built, outSamples, memory, position, shortest, direct);
 }
 
-bool QZ_Effect_Deline::Pass::load(QZ_Effect_Deline& e, const QZ_Buffer* in,
-                                  const QZ_Buffer* out) {
+bool QZ_Effect_Deline::Pass::load(QZ_Effect_Deline& e, const QZ_Buffer* in, const QZ_Buffer* out) {
     if (e.i != in || !e.memory) return false;
     e.prepare();
     const int32_t m = e.mode;
@@ -224,7 +223,8 @@ void QZ_Effect_Deline::Pass::run(const int32_t* in, int32_t* out, int32_t n) {
     QZ_Effect_Deline& e = *line;
     for (int32_t s = 0; s < e.slots; ++s)
         e.outSamples[s] = e.outBuffers[s] ? out : nullptr;
-    position = kernel(in, n, e.table, e.built, e.outSamples, e.memory, position, e.shortest, direct);
+    position =
+        kernel(in, n, e.table, e.built, e.outSamples, e.memory, position, e.shortest, direct);
 }
 
 void QZ_Effect_Deline::Pass::store(int32_t* out) const {
