@@ -32,13 +32,19 @@ Ran run_line(const std::string& line, const std::string& stderr_file, const Redi
     if (!redirect.in.empty()) full += " <\"" + native_path(redirect.in) + "\"";
     if (!redirect.out.empty()) full += " >\"" + native_path(redirect.out) + "\"";
     full += " 2>\"" + native_path(stderr_file) + "\"\"";
+    // A command processor that could not be started (wine under load now and
+    // then fails one, status -1 with nothing written) is started again.
     Ran r;
-    std::FILE* p = _popen(full.c_str(), "rb");
-    if (!p) return r;
-    char buf[4096];
-    while (size_t n = std::fread(buf, 1, sizeof buf, p))
-        r.out.append(buf, n);
-    r.status = _pclose(p);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        r = Ran{};
+        std::FILE* p = _popen(full.c_str(), "rb");
+        if (!p) continue;
+        char buf[4096];
+        while (size_t n = std::fread(buf, 1, sizeof buf, p))
+            r.out.append(buf, n);
+        r.status = _pclose(p);
+        if (r.status != -1 || !r.out.empty()) break;
+    }
     return r;
 }
 
