@@ -7,6 +7,8 @@
 # the DLLs it imports at load time must be exactly those, in any case: a
 # library that a host would load with the plug-in, unasked, shows up there.
 set -euo pipefail
+# shellcheck source=tests/tools/same_names.sh
+. "$(dirname "${BASH_SOURCE[0]}")/same_names.sh"
 
 if [ $# -ne 3 ] && [ $# -ne 4 ]; then
     echo "usage: $0 OBJDUMP DLL EXPECTED_LIST [IMPORT_LIST]" >&2
@@ -65,18 +67,7 @@ if [ -n "$import_list" ]; then
     lower() { tr '[:upper:]' '[:lower:]'; }
     have=$(lower <<<"$imports" | grep -v '^$' | sort -u || true)
     want=$(names "$import_list" | lower | sort -u)
-    while IFS= read -r lib; do
-        [ -n "$lib" ] || continue
-        grep -qxF -- "$lib" <<<"$want" && continue
-        echo "import not listed: $lib"
-        status=1
-    done <<<"$have"
-    while IFS= read -r lib; do
-        [ -n "$lib" ] || continue
-        grep -qxF -- "$lib" <<<"$have" && continue
-        echo "listed import missing: $lib"
-        status=1
-    done <<<"$want"
+    same_names "$have" "$want" "import not listed" "listed import missing" || status=1
 fi
 
 echo "check_exports: $((total - missing)) of $total expected exports present," \

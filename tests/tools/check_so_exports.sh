@@ -6,6 +6,8 @@
 # plug-ins into one process: any other name we export can bind another
 # plug-in's calls to our code, or ours to theirs.
 set -euo pipefail
+# shellcheck source=tests/tools/same_names.sh
+. "$(dirname "${BASH_SOURCE[0]}")/same_names.sh"
 
 if [ $# -ne 3 ]; then
     echo "usage: $0 NM LIBRARY EXPECTED_LIST" >&2
@@ -28,18 +30,7 @@ exported=$(printf '%s\n' "$dump" | awk '
 expected=$(sed 's/#.*//; s/^[[:space:]]*//; s/[[:space:]]*$//' "$list" | grep -v '^$' | sort -u || true)
 
 status=0
-while IFS= read -r name; do
-    [ -n "$name" ] || continue
-    grep -qxF -- "$name" <<<"$expected" && continue
-    echo "unexpected export: $name"
-    status=1
-done <<<"$exported"
-while IFS= read -r name; do
-    [ -n "$name" ] || continue
-    grep -qxF -- "$name" <<<"$exported" && continue
-    echo "missing export: $name"
-    status=1
-done <<<"$expected"
+same_names "$exported" "$expected" "unexpected export" "missing export" || status=1
 
 echo "check_so_exports: $(grep -c . <<<"$exported" || true) names exported by $(basename "$lib")," \
     "$(grep -c . <<<"$expected" || true) expected"
