@@ -21,7 +21,7 @@ if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING AND NOT VR_SANITIZED
             OUTPUT ${page}
             COMMAND ${CMAKE_COMMAND} -E make_directory ${VR_MAN_DIR}
             COMMAND ${CMAKE_COMMAND} -DHELP2MAN=${VR_HELP2MAN} -DPROGRAM=$<TARGET_FILE:${program}>
-                    -DOUTPUT=${page} -DSEE_ALSO=${others}
+                    -DOUTPUT=${page} -DSEE_ALSO=${others} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
                     -P ${CMAKE_SOURCE_DIR}/cmake/help2man.cmake
             DEPENDS ${program} ${CMAKE_SOURCE_DIR}/cmake/help2man.cmake
             COMMENT "Writing the manual page ${program}.1"

@@ -1,6 +1,7 @@
 # Writes a program's manual page from its own help texts, with help2man.
 # Run as a script:
-#   cmake -DHELP2MAN=... -DPROGRAM=... -DOUTPUT=... [-DSEE_ALSO=a;b] -P help2man.cmake
+#   cmake -DHELP2MAN=... -DPROGRAM=... -DOUTPUT=... [-DSEE_ALSO=a;b] [-DSOURCE_DIR=...]
+#         -P help2man.cmake
 # The page's NAME line is the first line of `PROGRAM --help` after its usage
 # lines. A program whose help lists "Commands:" gets a COMMANDS section with
 # each command's own `PROGRAM COMMAND --help`, as it prints it.
@@ -92,6 +93,17 @@ if(SEE_ALSO)
         set(refs "${refs}.BR ${page} (1)")
     endforeach()
     set(include "${include}[SEE ALSO]\n${refs}\n")
+endif()
+
+# The page's date is the last commit's, as the packages' entries are, so that
+# the same sources give the same page; help2man takes it from here.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH} AND DEFINED SOURCE_DIR)
+    execute_process(COMMAND git -C ${SOURCE_DIR} log -1 --format=%ct
+                    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE
+                    ERROR_QUIET RESULT_VARIABLE rc)
+    if(rc EQUAL 0 AND epoch MATCHES "^[0-9]+$")
+        set(ENV{SOURCE_DATE_EPOCH} ${epoch})
+    endif()
 endif()
 
 set(include_file "${OUTPUT}.include")
