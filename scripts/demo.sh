@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# The main job: builds the native program and the Windows ones (64-bit, and
-# 32-bit where this machine executes 32-bit programs), runs the same qzsh
-# session on each (the Windows ones under wine), then renders a test signal
-# through the plug-in on each build (VelvetRampart.so natively, VelvetRampart.dll
-# under wine), checks that every render is bit-identical to the native one and
-# prints the levels of the quiet tail before and after. Leaves in build/demo/ a
-# plot of the input's and output's envelopes (envelopes.png) and a screenshot
-# of the 64-bit DLL's editor under wine on an Xvfb of its own (editor.png).
+# The main job: builds the plug-in, rampart and qzsh natively and for Windows
+# (64-bit, and 32-bit where this machine executes 32-bit programs), and little
+# else (scripts/test.sh builds everything), runs the same qzsh session on each
+# (the Windows ones under wine), then renders a test signal through the plug-in
+# on each build (VelvetRampart.so natively, VelvetRampart.dll under wine),
+# checks that every render is bit-identical to the native one and prints the
+# levels of the quiet tail before and after. Leaves in build/demo/ a plot of
+# the input's and output's envelopes (envelopes.png), a screenshot of the 64-bit
+# DLL's editor under wine on an Xvfb of its own (editor.png) and one of the
+# .so's editor in Ardour (ardour-editor.png), and refreshes the copies of the
+# pictures in docs/ that the README shows.
 #   scripts/demo.sh [SCRIPT]    (default scripts/demo.qz)
 #   DEMO_PLUGIN=NAME            render through another plug-in of the builds
 #   VR_NO_32BIT=1               leave the 32-bit build out, as on a machine without 32-bit execution
@@ -24,7 +27,15 @@ windows=(win64)
 if probe_exec32 demo "the 32-bit Windows build is left out (its qzsh session and its render)"; then
     windows=(win32 win64)
 fi
-scripts/build.sh native "${windows[@]}"
+# What this job runs, and what that needs (the editor's images come with the
+# plug-in): the 64-bit build's window test opens its editor for the
+# screenshot. The native build adds the tools' manual pages.
+for b in native "${windows[@]}"; do
+    targets=(--target "$plugin" --target rampart --target qzsh)
+    [ "$b" != native ] || targets+=(--target manpages)
+    [ "$b" != win64 ] || targets+=(--target window_tests)
+    scripts/build.sh "${targets[@]}" "$b"
+done
 
 for b in native "${windows[@]}"; do
     for program in qzsh rampart; do
@@ -143,6 +154,43 @@ else
     echo "demo: no screenshot of the editor (build/demo/window.out):" >&2
     tail -n 20 "$demo/window.out" >&2
     status=1
+fi
+
+# The Linux plug-in's editor in a real host: Ardour 7 on an Xvfb of its own.
+echo
+echo "== the editor in Ardour: build/demo/ardour-editor.png"
+shot=0
+tests/ardour/ardour_editor_shot.sh "$root" build/native "$demo/ardour-editor.png" \
+    >"$demo/ardour.out" 2>&1 || shot=$?
+case $shot in
+0) tail -n 1 "$demo/ardour.out" ;;
+77) echo "demo: $(tail -n 1 "$demo/ardour.out")" ;;
+*)
+    echo "demo: no screenshot of the editor in Ardour (build/demo/ardour.out):" >&2
+    tail -n 20 "$demo/ardour.out" >&2
+    status=1
+    ;;
+esac
+
+# The README shows copies of these pictures; a copy changes only when its
+# picture did. Renders of another plug-in leave them alone.
+echo
+if [ "$plugin" = VelvetRampart ]; then
+    refreshed=()
+    for pair in "$demo/editor.png:editor.png" "$demo/envelopes.png:envelopes.png" \
+        "$demo/ardour-editor.png:ardour-editor.png" \
+        "build/native/resources/contact-sheet.png:artwork.png"; do
+        from=${pair%%:*} to=docs/${pair#*:}
+        [ -f "$from" ] || continue
+        cmp -s "$from" "$to" && continue
+        cp "$from" "$to.part" && mv "$to.part" "$to"
+        refreshed+=("$to")
+    done
+    if [ ${#refreshed[@]} -gt 0 ]; then
+        echo "== the README's pictures refreshed: ${refreshed[*]}"
+    else
+        echo "== the README's pictures (docs/*.png) are as this run made them"
+    fi
 fi
 
 exit "$status"

@@ -2,9 +2,10 @@
 # Makes the packages a user downloads, in build/packages/:
 #   VelvetRampart-VERSION-win32.zip, -win64.zip, -linux-x86_64.tar.gz
 # each holding the plug-in without debug information, INSTALL.txt (where hosts
-# look for it) and LICENSE, in a folder of the package's name. The debug
+# look for it, what it needs) and LICENSE, in a folder of the package's name;
+# the Linux one also rampart and qzsh with their manual pages. The debug
 # information stays beside them, in VelvetRampart-VERSION-PLATFORM-debug/, under
-# the name the plug-in's debug link gives (gdb finds it placed next to it).
+# the names the binaries' debug links give (gdb finds them placed next to them).
 #   scripts/package.sh [preset...]     default: native win32 win64 (built first)
 set -euo pipefail
 
@@ -38,11 +39,14 @@ for preset in "${presets[@]}"; do
     rm -rf "$stage" "$debug"
     cmake --install "$build" --prefix "$stage" --component plugin >/dev/null
 
-    lib=VelvetRampart.so
-    [ "$preset" = native ] || lib=VelvetRampart.dll
+    lib=VelvetRampart.so binaries=(VelvetRampart.so rampart qzsh)
+    [ "$preset" = native ] || lib=VelvetRampart.dll binaries=(VelvetRampart.dll)
     mkdir -p "$debug"
-    "$objcopy" --only-keep-debug "$stage/$lib" "$debug/$lib.debug"
-    "$objcopy" --strip-debug --strip-unneeded --add-gnu-debuglink="$debug/$lib.debug" "$stage/$lib"
+    for bin in "${binaries[@]}"; do
+        "$objcopy" --only-keep-debug "$stage/$bin" "$debug/$bin.debug"
+        "$objcopy" --strip-debug --strip-unneeded --add-gnu-debuglink="$debug/$bin.debug" \
+            "$stage/$bin"
+    done
 
     archive=$(basename "$(package_archive "$preset")")
     if [ "$preset" = native ]; then

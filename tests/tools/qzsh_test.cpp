@@ -366,7 +366,7 @@ TEST(QzshProgram, CommandLineWords) {
         std::string out; // a part of standard output
         std::string err; // a part of standard error
     } rows[] = {
-        {{"--help"}, 0, "usage: qzsh [--capacity N] [FILE...]", ""},
+        {{"--help"}, 0, "Usage: qzsh [--capacity N] [FILE...]", ""},
         {{"-h"}, 0, "--version", ""},
         {{"--version"}, 0, "qzsh " + project_version() + "\n", ""},
         {{"--capacity", "0"}, 2, "", "--capacity takes a number"},

@@ -184,7 +184,7 @@ TEST_F(Program, HelpGoesToStandardOutput) {
     EXPECT_TRUE(contains(r.out, "channel k of OUT is the first output")) << r.out;
     Ran none = test::run_rampart({});
     EXPECT_EQ(none.status, 2);
-    EXPECT_TRUE(contains(none.err, "usage: rampart COMMAND")) << none.err;
+    EXPECT_TRUE(contains(none.err, "Usage: rampart COMMAND")) << none.err;
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 # loader and prefix (and its skip for 32-bit programs there), and the counting
 # of skipped ctest tests. The wine loaders are stand-ins that log their calls:
 # what is tested is which loader the wrapper picks and with what, not wine.
+# Then build.sh's presets and targets (cmake a stand-in too), and the check
+# that INSTALL.txt names what the Linux binaries need.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -126,6 +128,108 @@ LOG
 expect "failed and skipped apart" [ "$(counts "$tmp/fails.log")" = "3 1 1" ]
 printf 'No tests were found!!!\n' >"$tmp/none.log"
 expect "no summary line counts nothing" [ "$(counts "$tmp/none.log")" = "0 0 0" ]
+
+# --- build.sh: presets and targets ----------------------------------------------
+# A stand-in cmake logs what build.sh asks of it.
+mkdir -p "$tmp/cmake-bin"
+printf '#!/bin/sh\necho "$*" >>"%s/cmake-calls"\n' "$tmp" >"$tmp/cmake-bin/cmake"
+chmod +x "$tmp/cmake-bin/cmake"
+build() { # build ARGS...: build.sh with the stand-in, its calls in $tmp/cmake-calls
+    rm -f "$tmp/cmake-calls"
+    run "$tmp/out" "$tmp/st" env PATH="$tmp/cmake-bin:$PATH" JOBS=3 "$root/scripts/build.sh" "$@"
+    touch "$tmp/cmake-calls"
+}
+build --target VelvetRampart --target=rampart native win64
+expect "targets: every preset configured, then built for those targets only" \
+    diff <(printf '%s\n' "--preset native --log-level=WARNING" \
+        "--build --preset native -j 3 --target VelvetRampart rampart" \
+        "--preset win64 --log-level=WARNING" \
+        "--build --preset win64 -j 3 --target VelvetRampart rampart") "$tmp/cmake-calls"
+build native
+expect "no target: the whole preset" \
+    diff <(printf '%s\n' "--preset native --log-level=WARNING" "--build --preset native -j 3") \
+    "$tmp/cmake-calls"
+build --target
+expect "--target without a name is refused" is "$tmp/st" 2
+expect "  and nothing is built" is "$tmp/cmake-calls" ""
+build --jobs 4 native
+expect "an unknown option is refused" is "$tmp/st" 2
+
+# --- check_requirements.sh: INSTALL.txt against the dynamic tables ---------------
+binary=$(realpath "$(command -v cmake)") # any C++ program of the system
+req() { run "$tmp/out" "$tmp/st" bash "$here/check_requirements.sh" "$1" "$binary"; }
+: >"$tmp/none.txt"
+req "$tmp/none.txt"
+expect "requirements: an empty text fails" is "$tmp/st" 1
+# The text that names exactly what the check asked for passes.
+sed -nE 's/^names no ([^,]+), which.*/\1/p; s/^does not say "(.*)"$/\1/p; s/^does not name (.*)$/\1/p' \
+    "$tmp/out" >"$tmp/exact.txt"
+req "$tmp/exact.txt"
+expect "requirements: the libraries and versions it asked for pass" is "$tmp/st" 0
+expect "  (a glibc version among them)" grep -q '^glibc [0-9.]* or later$' "$tmp/exact.txt"
+sed -E 's/^glibc [0-9.]+ or later$/glibc 2.1 or later/' "$tmp/exact.txt" >"$tmp/old.txt"
+req "$tmp/old.txt"
+expect "requirements: another glibc version fails" is "$tmp/st" 1
+grep -v '^libc\.so\.6$' "$tmp/exact.txt" >"$tmp/less.txt"
+req "$tmp/less.txt"
+expect "requirements: a library left out fails" grep -q "names no libc.so.6" "$tmp/out"
+{ cat "$tmp/exact.txt"; echo "libgone.so.3"; } >"$tmp/more.txt"
+req "$tmp/more.txt"
+expect "requirements: a library no binary loads fails" grep -q "names libgone.so.3, which none" "$tmp/out"
+
+# --- docs_commands_test.sh: what it runs, what it refuses ---------------------------
+# A repository of one README and one script, and an empty build.
+mkdir -p "$tmp/repo/scripts" "$tmp/repo/docs" "$tmp/nbuild"
+printf '#!/bin/sh\necho made >"$1"\n' >"$tmp/repo/scripts/make.sh"
+chmod +x "$tmp/repo/scripts/make.sh"
+echo marker >"$tmp/nbuild/in-the-build"
+cat >"$tmp/repo/README.md" <<'MD'
+See [the docs](docs/more.md) and `scripts/make.sh`.
+
+<!-- runnable -->
+```sh
+scripts/make.sh first.txt
+test -f build/native/in-the-build
+```
+
+<!-- runnable -->
+
+```sh
+grep -qx made first.txt   # what the earlier block wrote
+```
+
+```sh
+false   # shown, not run
+```
+MD
+printf '# More\n' >"$tmp/repo/docs/more.md"
+docs() { run "$tmp/out" "$tmp/st" bash "$here/docs_commands_test.sh" "$tmp/repo" "$tmp/nbuild"; }
+docs
+expect "docs: marked blocks run in order, in a tree with the build; unmarked ones do not" \
+    is "$tmp/st" 0
+expect "  both marked blocks ran" [ "$(grep -c '^ok ' "$tmp/out")" = 2 ]
+expect "  and the repository is left as it was" [ ! -e "$tmp/repo/first.txt" ]
+cat >>"$tmp/repo/README.md" <<'MD'
+
+A [dead link](docs/none.md), `scripts/gone.sh` and `tests/*/ok` (a pattern).
+
+<!-- runnable -->
+```sh
+scripts/make.sh second.txt
+exit 3
+```
+
+```sh
+if then
+```
+MD
+docs
+expect "docs: a failing block fails the test" is "$tmp/st" 1
+expect "  named by its line and status" grep -q '^FAIL README.md:2[0-9]: exit status 3$' "$tmp/out"
+expect "  a link that leads nowhere" grep -q 'the link to docs/none.md leads nowhere' "$tmp/out"
+expect "  a path that is not there, but no pattern" \
+    bash -c 'grep -q "names scripts/gone.sh" "$1" && ! grep -q "tests/\*" "$1"' _ "$tmp/out"
+expect "  a block that is not shell" grep -q 'not valid shell' "$tmp/out"
 
 echo "scripts_test: $failures failed"
 [ "$failures" -eq 0 ]

@@ -18,16 +18,26 @@
 namespace {
 
 const char* const usage_text =
-    "usage: qzsh [--capacity N] [FILE...]\n"
-    "       qzsh --help | --version\n"
-    "Runs framework commands, one per line, from the files named (\"-\" for\n"
-    "standard input) or from standard input, and prints each command's result\n"
-    "text, or \"error: \" and the message. Blank lines and lines starting with #\n"
-    "are skipped. Handles typed into a line must name live objects of the class\n"
-    "the command or option expects. The session's objects are deleted at the end.\n"
+    "Usage: qzsh [--capacity N] [FILE...]\n"
+    "  or:  qzsh --help | --version\n"
+    "Run framework commands, one per line.\n"
+    "\n"
+    "Reads commands from the files named (\"-\" for standard input) or from\n"
+    "standard input, and prints each command's result text, or \"error: \" and the\n"
+    "message. A command that creates an object prints its handle; type it into\n"
+    "later lines to address the object. Blank lines and lines starting with # are\n"
+    "skipped. Handles typed into a line must name live objects of the class the\n"
+    "command or option expects. The session's objects are deleted at the end.\n"
+    "\n"
+    "Options:\n"
     "  --capacity N   result text of at most N bytes per command (default 4096)\n"
-    "Exit status: 0 when every command succeeded, 1 when one failed or a file\n"
-    "could not be read, 2 for a bad command line.\n";
+    "  --help         print this help and exit\n"
+    "  --version      print the version and exit\n"
+    "\n"
+    "Exit status:\n"
+    "  0   every command succeeded\n"
+    "  1   a command failed, or a file could not be read\n"
+    "  2   bad command line\n";
 
 int usage(const char* why) {
     std::fprintf(stderr, "qzsh: %s\n%s", why, usage_text);

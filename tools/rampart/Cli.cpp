@@ -107,9 +107,10 @@ double parse_number(const std::string& text, const std::string& what) {
 
 const char* const kPluginOptionsHelp =
     "  --sustain DB      Sustain, 0 to -45 dB\n"
-    "  --tone HZ         Freq, 50 to 400 Hz\n"
+    "  --tone HZ         Tone (hosts call it Freq), 50 to 400 Hz\n"
     "  --level DB        Level, -45 to -3 dB\n"
-    "  --state on|off    State: on processes, off passes the input through\n"
+    "  --state on|off    State (the panel's button): on processes, off passes the\n"
+    "                    input through\n"
     "  --block N         host block in frames, 1 to 1048576 (default 512; the last\n"
     "                    block is shorter)\n";
 

@@ -20,11 +20,15 @@ namespace rampart {
 namespace {
 
 const char* const kUsage =
-    "usage: rampart COMMAND [ARGS...]     (or rampart --version)\n"
+    "Usage: rampart COMMAND [ARGS...]\n"
+    "  or:  rampart --help | --version\n"
+    "A command-line host for VST 2.x plug-ins.\n"
     "\n"
-    "A command-line VST 2.x host for Velvet Rampart (or another plug-in).\n"
+    "Loads Velvet Rampart (or another VST 2.x plug-in) as a host does and renders\n"
+    "audio files through it; writes a test signal, compares and measures audio\n"
+    "files, and saves the plug-in's editor as a PNG.\n"
     "\n"
-    "commands:\n"
+    "Commands:\n"
     "  info [PLUGIN]         print the plug-in's effect record, parameters and texts\n"
     "  render IN OUT [...]   run an audio file through the plug-in\n"
     "  synth OUT [...]       write the test signal: plucked notes, then a quiet tail\n"
@@ -34,12 +38,16 @@ const char* const kUsage =
     "  shot OUT.png [...]    save the plug-in's editor as a PNG (native build only)\n"
     "\n"
     "\"rampart COMMAND --help\" describes a command; \"rampart --version\" prints the\n"
-    "version. A file named - is standard input or output. Exit status: 0 done,\n"
-    "1 failed, 2 bad command line; compare answers 1 when the files differ and 2\n"
-    "when it fails.\n";
+    "version. A file named - is standard input or output.\n"
+    "\n"
+    "Exit status:\n"
+    "  0   done (compare: the files are bit-identical)\n"
+    "  1   failed (compare: the files differ)\n"
+    "  2   bad command line (compare: a file cannot be read)\n";
 
 const char* const kInfoHelp =
-    "usage: rampart info [PLUGIN]     (or --plugin PATH)\n"
+    "Usage: rampart info [PLUGIN]\n"
+    "  or:  rampart info --plugin PATH\n"
     "\n"
     "Loads the plug-in as a host does (entry point, effOpen), prints its effect\n"
     "record, every parameter's name, label, display text and normalised value,\n"
@@ -47,7 +55,7 @@ const char* const kInfoHelp =
     "PLUGIN defaults to the Velvet Rampart plug-in beside rampart.\n";
 
 const char* const kRenderHelp =
-    "usage: rampart render IN OUT [options]\n"
+    "Usage: rampart render IN OUT [options]\n"
     "\n"
     "Loads the plug-in as a VST 2.x host does and runs IN through it into OUT.\n"
     "The plug-in's first input gets one channel of IN; any further plug-in inputs\n"
@@ -56,7 +64,7 @@ const char* const kRenderHelp =
     "instance is made and set up on its own with the same parameters, and\n"
     "channel k of OUT is the first output of the instance given channel k of IN.\n"
     "\n"
-    "options:\n"
+    "Options:\n"
     "  --plugin PATH     the plug-in (default: the Velvet Rampart plug-in beside rampart)\n";
 
 const char* const kRenderOptionsHelp =
@@ -77,7 +85,7 @@ const char* const kRenderOptionsHelp =
     "goes to standard error). OUT must not be IN, under any name.\n";
 
 const char* const kSynthHelp =
-    "usage: rampart synth OUT [--seconds S] [--rate R]\n"
+    "Usage: rampart synth OUT [--seconds S] [--rate R]\n"
     "\n"
     "Writes the test signal, mono: five plucked notes (220 Hz and friends, each\n"
     "decaying exponentially) in the first 2.5 s, then a long quiet decaying tail\n"
@@ -86,21 +94,21 @@ const char* const kSynthHelp =
     "  --rate R      sample rate in Hz, 8000 to 768000 (default 44100)\n";
 
 const char* const kCompareHelp =
-    "usage: rampart compare A B\n"
+    "Usage: rampart compare A B\n"
     "\n"
     "Exit status 0 when A and B have the same sample rate, channel count and length\n"
     "and bit-identical samples; otherwise prints the first difference and exits 1.\n"
     "Exit status 2 when a file cannot be read.\n";
 
 const char* const kLevelsHelp =
-    "usage: rampart levels FILE [--from SEC] [--to SEC]\n"
+    "Usage: rampart levels FILE [--from SEC] [--to SEC]\n"
     "\n"
     "Prints the peak and RMS level in dBFS of FILE from --from (default the start)\n"
     "to --to (default the end), per channel. Samples that are NaN or infinite are\n"
     "counted and named, and the levels are those of the others.\n";
 
 const char* const kEnvelopeHelp =
-    "usage: rampart envelope FILE [--window SEC]\n"
+    "Usage: rampart envelope FILE [--window SEC]\n"
     "\n"
     "Prints one line per window of SEC seconds (default 0.05): the time of the\n"
     "window's middle in seconds and the RMS level of all channels in dBFS, with\n"

@@ -20,7 +20,7 @@ namespace rampart {
 namespace {
 
 const char* const kShotHelp =
-    "usage: rampart shot OUT.png [options]\n"
+    "Usage: rampart shot OUT.png [options]\n"
     "\n"
     "Saves the Velvet Rampart editor as a PNG, as a host would show it. The\n"
     "plug-in is made inside rampart (its code is linked in; no plug-in file is\n"
@@ -29,7 +29,7 @@ const char* const kShotHelp =
     "runs through the plug-in first, so that the meter shows its level at the end.\n"
     "Native build only.\n"
     "\n"
-    "options:\n"
+    "Options:\n"
     "  --in FILE         audio to run through the plug-in before the picture (any\n"
     "                    file render reads)\n"
     "  --channel N       the channel of FILE the plug-in gets (default 1)\n";
