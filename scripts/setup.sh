@@ -13,7 +13,8 @@ pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev llvm
       libasound2 libasound2:i386
       googletest libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev pkg-config
       libcairo2-dev libfreetype-dev fonts-dejavu-core gnuplot-nox
-      libxcb1-dev libxcb-xtest0-dev ardour libfftw3-dev clang-format-14)
+      libxcb1-dev libxcb-xtest0-dev ardour libfftw3-dev clang-format-14
+      lv2-dev lilv-utils sordi)
 
 for p in "${pkgs[@]}"; do have_pkg "$p" || need+=("$p"); done
 [ ${#need[@]} -eq 0 ] && exit 0
