@@ -275,6 +275,19 @@ if(NOT WIN32 AND NOT VR_SANITIZED AND TARGET rampart)
                      ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}
                      ${CMAKE_BINARY_DIR}/ardour-editor.png)
     set_tests_properties(ardour_editor PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+    # The same for the LV2 bundle: Ardour's render, latency made up for, and
+    # its GUI with the bundle's X11 editor.
+    if(TARGET VelvetRampart_lv2)
+        add_test(NAME ardour_lv2_render
+                 COMMAND bash ${CMAKE_SOURCE_DIR}/tests/lv2/ardour_lv2_render_test.sh
+                         ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+        set_tests_properties(ardour_lv2_render PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+        add_test(NAME ardour_lv2_editor
+                 COMMAND bash ${CMAKE_SOURCE_DIR}/tests/ardour/ardour_editor_shot.sh
+                         ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}
+                         ${CMAKE_BINARY_DIR}/ardour-lv2-editor.png lv2)
+        set_tests_properties(ardour_lv2_editor PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+    endif()
 endif()
 
 # The framework window on a real screen: tests/window/ under wine on an

@@ -125,6 +125,23 @@ uint32_t parent_of(HostWindow& host, uint32_t window) {
     return parent;
 }
 
+// A window's WM_NORMAL_HINTS as {flags, min w, min h, max w, max h, base w,
+// base h}; empty when it has none.
+std::vector<uint32_t> size_hints(HostWindow& host, uint32_t window) {
+    xcb_get_property_reply_t* r =
+        xcb_get_property_reply(host.c,
+                               xcb_get_property(host.c, 0, window, XCB_ATOM_WM_NORMAL_HINTS,
+                                                XCB_ATOM_WM_SIZE_HINTS, 0, 18),
+                               nullptr);
+    std::vector<uint32_t> got;
+    if (r && r->format == 32 && xcb_get_property_value_length(r) == 18 * 4) {
+        const auto* h = static_cast<const uint32_t*>(xcb_get_property_value(r));
+        got = {h[0], h[5], h[6], h[7], h[8], h[15], h[16]};
+    }
+    std::free(r);
+    return got;
+}
+
 class Lv2Ui : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -147,6 +164,10 @@ TEST_F(Lv2Ui, OpensInTheHostWindowShowingTheVstEditorsPanel) {
     EXPECT_EQ(parent_of(window(), child), window().id);
     EXPECT_EQ(ui.width, 200);
     EXPECT_EQ(ui.height, 156);
+    // Its one size as smallest, largest and base (P_MIN_SIZE | P_MAX_SIZE |
+    // P_BASE_SIZE): hosts that fit a window to the child's hints keep it.
+    const std::vector<uint32_t> hints = {0x130, 200, 156, 200, 156, 200, 156};
+    EXPECT_EQ(size_hints(window(), child), hints);
     const auto plain = vst_editor({});
     ASSERT_TRUE(soon([&] { return same(window().pixels(), plain); })) << "the panel did not appear";
     if (const char* shot = std::getenv("VR_X11_SHOT")) qz::test::save_png(window().pixels(), shot);
