@@ -2,7 +2,8 @@
 # Makes the packages a user downloads, in build/packages/:
 #   VelvetRampart-VERSION-win32.zip, -win64.zip, -linux-x86_64.tar.gz
 # each holding the plug-in without debug information, INSTALL.txt (where hosts
-# look for it) and LICENSE, in a folder of the package's name. The debug
+# look for it) and LICENSE, in a folder of the package's name; the Linux one
+# also the LV2 bundle VelvetRampart.lv2/, its libraries likewise stripped. The debug
 # information stays beside them, in VelvetRampart-VERSION-PLATFORM-debug/, under
 # the name the plug-in's debug link gives (gdb finds it placed next to it).
 #   scripts/package.sh [preset...]     default: native win32 win64 (built first)
@@ -40,9 +41,16 @@ for preset in "${presets[@]}"; do
 
     lib=VelvetRampart.so
     [ "$preset" = native ] || lib=VelvetRampart.dll
+    # The LV2 bundle's two libraries likewise, their debug files beside the
+    # plug-in's (the names differ).
+    libs=("$lib")
+    [ "$preset" != native ] || libs+=(VelvetRampart.lv2/VelvetRampart_dsp.so VelvetRampart.lv2/VelvetRampart_ui.so)
     mkdir -p "$debug"
-    "$objcopy" --only-keep-debug "$stage/$lib" "$debug/$lib.debug"
-    "$objcopy" --strip-debug --strip-unneeded --add-gnu-debuglink="$debug/$lib.debug" "$stage/$lib"
+    for l in "${libs[@]}"; do
+        d=$debug/$(basename "$l").debug
+        "$objcopy" --only-keep-debug "$stage/$l" "$d"
+        "$objcopy" --strip-debug --strip-unneeded --add-gnu-debuglink="$d" "$stage/$l"
+    done
 
     archive=$(basename "$(package_archive "$preset")")
     if [ "$preset" = native ]; then
