@@ -4,7 +4,8 @@
 # made here and removed afterwards. Saves the plug-in's window as Ardour shows
 # it to OUT.png, requires the editor in it to show the panel rampart composes
 # off-screen, and quits Ardour with Ctrl+Q. FORMAT is vst (VelvetRampart.so,
-# the default) or lv2 (VelvetRampart.lv2, its X11 editor).
+# the default) or lv2 (VelvetRampart.lv2, its X11 editor; then a drag on a
+# knob must reach Ardour, which saves the port's new value with Ctrl+S).
 # Exits 77 (skipped) without Ardour (package "ardour") or Xvfb ("xvfb").
 #   ardour_editor_shot.sh REPO_ROOT NATIVE_BUILD_DIR OUT.png [FORMAT]
 set -euo pipefail
@@ -146,9 +147,29 @@ while :; do
 done
 cat "$tmp/shot.log"
 
-# Quitting as a user does also closes the editor and the plug-in in Ardour.
 main=$(window_titled "shot - Ardour")
 [ -n "$main" ] || give_up "no window titled \"shot - Ardour\""
+# The LV2 editor writes what the user turns to the host: a drag up on the
+# Level knob (its centre in the panel's layout, 158,105), then Ardour saves
+# the session with the level port's new value.
+if [ "$format" = lv2 ]; then
+    "$tmp/window_shot" drag "$window" "$tmp/reference.png" 158 105 -30 || give_up "cannot drag"
+    "$tmp/window_shot" save "$main" || give_up "cannot type Ctrl+S"
+    level_saved() {
+        perl -0ne 'if (/<Processor [^>]*type="lv2".*?<Port symbol="level" value="([^"]*)"/s) {
+                       exit($1 > -6 ? 0 : 1) } exit 1' "$tmp/session/shot.ardour"
+    }
+    for _ in $(seq 1 100); do
+        level_saved && break
+        sleep 0.1
+    done
+    level_saved || give_up "the session saved after dragging Level holds no level above -6 dB:" \
+        "$(grep -o '<Port symbol="[a-z_]*" value="[^"]*"' "$tmp/session/shot.ardour" | tr '\n' ' ')"
+    echo "Ardour saved the level the editor wrote: $(grep -o '<Port symbol="level" value="[^"]*"' \
+        "$tmp/session/shot.ardour")"
+fi
+
+# Quitting as a user does also closes the editor and the plug-in in Ardour.
 "$tmp/window_shot" quit "$main" || give_up "cannot type Ctrl+Q"
 for _ in $(seq 1 300); do
     kill -0 "$ardour_pid" 2>/dev/null || break
