@@ -13,6 +13,7 @@
 #include <lv2/core/lv2.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -300,6 +301,12 @@ TEST(Lv2Plugin, RunNeitherLocksNorAllocatesWithPortsChangingOrNot) {
     d->connect_port(lv2.h, IN, in.data());
     d->connect_port(lv2.h, OUT_1, o1.data());
     d->connect_port(lv2.h, OUT_2, o2.data());
+    // The counter sees an allocation in this program.
+    const qz::test::Counted probe = qz::test::counted([] {
+        void* volatile p = std::malloc(16);
+        std::free(p);
+    });
+    ASSERT_EQ(probe.allocations, 1);
     const qz::test::Counted c = qz::test::counted([&] {
         for (int n = 0; n < 60; ++n) {
             if (n % 3 == 0) {

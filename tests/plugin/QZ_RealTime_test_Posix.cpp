@@ -26,7 +26,8 @@ TEST(RealTime, HostCallsOfTheAudioThreadNeitherLockNorAllocate) {
     ASSERT_TRUE(h.object()->editorObject()->open(nullptr));
     // The counters themselves see what they should.
     Counted probe = counted([] {
-        void* p = std::malloc(16);
+        // Through a volatile pointer: a malloc freed unused may be dropped.
+        void* volatile p = std::malloc(16);
         std::free(p);
         ::operator delete(::operator new(16)); // a call, not an expression the compiler may drop
         pthread_mutex_t m = PTHREAD_MUTEX_INITIALIZER;
