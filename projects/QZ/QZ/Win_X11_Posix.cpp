@@ -4,6 +4,7 @@
 
 #include <poll.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -33,7 +34,9 @@ struct QZ_Win_X11::Screen {
     xcb_gcontext_t gc = 0;
     uint8_t depth = 24;
     bool msbFirst = false; // the server wants its pixels' bytes the other way round
-    bool gone = false;     // destroyed by someone else (the host's window went)
+    // Destroyed by someone else (the host's window went); set on the window's
+    // thread, read by child() on the host's.
+    std::atomic<bool> gone{false};
     std::vector<uint32_t> staging = std::vector<uint32_t>(size_t(CELL) * CELL);
 
     ~Screen() {
