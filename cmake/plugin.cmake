@@ -1,6 +1,8 @@
 # The plug-in: VelvetRampart.dll or VelvetRampart.so.
 
 vr_sources(VR_PLUGIN_SOURCES RECURSE plugin/*.cpp)
+# The LV2 bundle's code is built into libraries of its own (cmake/lv2.cmake).
+list(FILTER VR_PLUGIN_SOURCES EXCLUDE REGEX "/plugin/lv2/")
 if(WIN32)
     vr_sources(VR_PLUGIN_RESOURCES RECURSE plugin/*.rc)
     if(VR_PLUGIN_RESOURCES)

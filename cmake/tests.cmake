@@ -233,6 +233,35 @@ if(NOT WIN32 AND TARGET VelvetRampart)
         TIMEOUT 300)
 endif()
 
+# The LV2 bundle: its plug-in and editor in-process beside the VST 2.x plug-in
+# (tests/lv2/, on an Xvfb of its own for the editor; the editor as the server
+# showed it is lv2-editor.png), and the built bundle as LV2's own tools see it.
+if(TARGET VelvetRampart_lv2)
+    vr_sources(VR_LV2_TEST_SOURCES FLAT tests/lv2/*.cpp)
+    add_executable(lv2_tests ${VR_LV2_TEST_SOURCES} ${VR_TEST_SUPPORT_SOURCES}
+                   ${CMAKE_SOURCE_DIR}/tests/plugin/QZ_PluginHost.cpp)
+    vr_warnings(lv2_tests)
+    target_include_directories(lv2_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/support
+                               ${CMAKE_SOURCE_DIR}/tests/plugin ${CMAKE_SOURCE_DIR}/tests/xwindow)
+    pkg_check_modules(XCB_XTEST REQUIRED IMPORTED_TARGET xcb xcb-xtest)
+    pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+    target_link_libraries(lv2_tests PRIVATE vr_plugin_code vr_lv2_code PkgConfig::XCB_XTEST
+                          PkgConfig::CAIRO GTest::gmock GTest::gtest_main)
+    add_test(NAME lv2_tests
+             COMMAND bash ${CMAKE_SOURCE_DIR}/tests/xwindow/x11_under_xvfb.sh
+                     $<TARGET_FILE:lv2_tests> ${CMAKE_BINARY_DIR}/lv2-editor)
+    set_tests_properties(lv2_tests PROPERTIES
+        WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+        ENVIRONMENT "${VR_TEST_ENV}"
+        TIMEOUT 300)
+    if(NOT VR_SANITIZED AND TARGET rampart)
+        add_test(NAME lv2_bundle
+                 COMMAND bash ${CMAKE_SOURCE_DIR}/tests/lv2/lv2_bundle_test.sh
+                         ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+        set_tests_properties(lv2_bundle PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+    endif()
+endif()
+
 # A real Linux host: Debian's Ardour renders through the plug-in headlessly,
 # bit for bit as rampart does (skipped where Ardour is not installed).
 if(NOT WIN32 AND NOT VR_SANITIZED AND TARGET rampart)
@@ -246,6 +275,19 @@ if(NOT WIN32 AND NOT VR_SANITIZED AND TARGET rampart)
                      ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}
                      ${CMAKE_BINARY_DIR}/ardour-editor.png)
     set_tests_properties(ardour_editor PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+    # The same for the LV2 bundle: Ardour's render, latency made up for, and
+    # its GUI with the bundle's X11 editor.
+    if(TARGET VelvetRampart_lv2)
+        add_test(NAME ardour_lv2_render
+                 COMMAND bash ${CMAKE_SOURCE_DIR}/tests/lv2/ardour_lv2_render_test.sh
+                         ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+        set_tests_properties(ardour_lv2_render PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+        add_test(NAME ardour_lv2_editor
+                 COMMAND bash ${CMAKE_SOURCE_DIR}/tests/ardour/ardour_editor_shot.sh
+                         ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}
+                         ${CMAKE_BINARY_DIR}/ardour-lv2-editor.png lv2)
+        set_tests_properties(ardour_lv2_editor PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+    endif()
 endif()
 
 # The framework window on a real screen: tests/window/ under wine on an

@@ -2,6 +2,7 @@
 
 #include "QZ_Buffer.h"
 #include "QZ_Effect.h"
+#include "QZ_Effect_Deline.h"
 #include "QZ_Interpret.h"
 #include "QZ_Math.h"
 #include "QZ_Soundpipe.h"
@@ -217,6 +218,12 @@ void QZ_Application::setClock(int32_t hz) {
         if (e) QZ_command(texts.clock, e, hz);
 }
 
+int32_t QZ_Application::delaySamples() const {
+    const auto* line = static_cast<const QZ_Effect_Deline*>(blocks[DELAY]);
+    if (!line || !line->groups || !line->groups->taps) return 0;
+    return QZ_Effect_Deline::delay(*line->groups->taps, line->clock) + 1;
+}
+
 void QZ_Application::resetChain() {
     if (chain) chain->reset();
 }
@@ -227,6 +234,18 @@ void* QZ_Application::target(int32_t index) {
     Param* p = param(index);
     void* dat = p && p->widget ? p->widget->dat : nullptr;
     return dat ? dat : this;
+}
+
+void QZ_Application::setNormalised(int32_t index, float x) {
+    Param* p = param(index);
+    // A value that is not a number would land as nonsense in every block.
+    if (!p || !std::isfinite(x)) return;
+    // Hosts send 0 … 1; beyond, a knob's range would run on past its ends
+    // (Level at 2 is +39 dB).
+    x = x < 0.0f ? 0.0f : x > 1.0f ? 1.0f : x;
+    // The blocks are set at once and the editor follows on its own thread.
+    p->setNormalised(x);
+    p->apply(target(index));
 }
 
 void QZ_Application::sendLevelFactor() {

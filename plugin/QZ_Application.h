@@ -119,12 +119,19 @@ public:
     static float meterLevel(int32_t s);
     // Stores the clock and sends it to every block.
     void setClock(int32_t hz);
+    // How late the chain's output is, in samples at the current clock: the
+    // delay line's tap reads what was written D + 1 samples before.
+    int32_t delaySamples() const;
     // Clears the chain's buffers and resets its blocks.
     void resetChain();
     // What a parameter's change handler receives: the bound widget's data, or
     // the application itself.
     void* target(int32_t index);
     Param* param(int32_t index) { return index >= 0 && index < PARAMS ? params[index] : nullptr; }
+    // A host's normalised value for a parameter, as VST hosts send it: held
+    // to 0 … 1 (nothing when not a number), then set and applied at once,
+    // with no lock, on the calling thread.
+    void setNormalised(int32_t index, float x);
 
     int32_t editorWidth = 0;
     int32_t editorHeight = 0;

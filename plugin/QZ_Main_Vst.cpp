@@ -103,16 +103,8 @@ void QZ_Main_Vst::processReplacing(float** inputs, float** outputs, int32_t fram
 }
 
 void QZ_Main_Vst::setParameter(int32_t index, float x) {
-    QZ_Application::Param* p = app.param(index);
-    // A value that is not a number would land as nonsense in every block.
-    if (!p || !std::isfinite(x)) return;
-    // Hosts send 0 … 1; beyond, a knob's range would run on past its ends
-    // (Level at 2 is +39 dB).
-    x = x < 0.0f ? 0.0f : x > 1.0f ? 1.0f : x;
-    // No lock, on any thread: the blocks are set at once and the editor
-    // follows on its own thread.
-    p->setNormalised(x);
-    p->apply(app.target(index));
+    // No lock, on any thread.
+    app.setNormalised(index, x);
 }
 
 float QZ_Main_Vst::getParameter(int32_t index) {

@@ -3,7 +3,8 @@
 #   VelvetRampart-VERSION-win32.zip, -win64.zip, -linux-x86_64.tar.gz
 # each holding the plug-in without debug information, INSTALL.txt (where hosts
 # look for it, what it needs) and LICENSE, in a folder of the package's name;
-# the Linux one also rampart and qzsh with their manual pages. The debug
+# the Linux one also rampart and qzsh with their manual pages, and the LV2
+# bundle VelvetRampart.lv2/, its libraries likewise stripped. The debug
 # information stays beside them, in VelvetRampart-VERSION-PLATFORM-debug/, under
 # the names the binaries' debug links give (gdb finds them placed next to them).
 #   scripts/package.sh [preset...]     default: native win32 win64 (built first)
@@ -41,11 +42,15 @@ for preset in "${presets[@]}"; do
 
     lib=VelvetRampart.so binaries=(VelvetRampart.so rampart qzsh)
     [ "$preset" = native ] || lib=VelvetRampart.dll binaries=(VelvetRampart.dll)
+    # The LV2 bundle's two libraries likewise, their debug files beside the
+    # plug-in's (the names differ).
+    [ "$preset" != native ] ||
+        binaries+=(VelvetRampart.lv2/VelvetRampart_dsp.so VelvetRampart.lv2/VelvetRampart_ui.so)
     mkdir -p "$debug"
     for bin in "${binaries[@]}"; do
-        "$objcopy" --only-keep-debug "$stage/$bin" "$debug/$bin.debug"
-        "$objcopy" --strip-debug --strip-unneeded --add-gnu-debuglink="$debug/$bin.debug" \
-            "$stage/$bin"
+        d=$debug/$(basename "$bin").debug
+        "$objcopy" --only-keep-debug "$stage/$bin" "$d"
+        "$objcopy" --strip-debug --strip-unneeded --add-gnu-debuglink="$d" "$stage/$bin"
     done
 
     archive=$(basename "$(package_archive "$preset")")

@@ -14,7 +14,7 @@ pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev llvm
       googletest libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev pkg-config
       libcairo2-dev libfreetype-dev fonts-dejavu-core gnuplot-nox
       libxcb1-dev libxcb-xtest0-dev ardour libfftw3-dev clang-format-14
-      help2man man-db)
+      help2man man-db lv2-dev lilv-utils sordi)
 
 for p in "${pkgs[@]}"; do have_pkg "$p" || need+=("$p"); done
 [ ${#need[@]} -eq 0 ] && exit 0

@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
-# Opens VelvetRampart.so's own editor in Debian's Ardour 7, the GUI on an
-# Xvfb of its own, from nothing: Ardour's settings, scan cache, session and
-# home are made here and removed afterwards. Saves the plug-in's window as
-# Ardour shows it to OUT.png, requires the editor in it to show the panel
-# rampart composes off-screen, and quits Ardour with Ctrl+Q.
+# Opens the plug-in's own editor in Debian's Ardour 7, the GUI on an Xvfb of
+# its own, from nothing: Ardour's settings, scan cache, session and home are
+# made here and removed afterwards. Saves the plug-in's window as Ardour shows
+# it to OUT.png, requires the editor in it to show the panel rampart composes
+# off-screen, and quits Ardour with Ctrl+Q. FORMAT is vst (VelvetRampart.so,
+# the default) or lv2 (VelvetRampart.lv2, its X11 editor; then a drag on a
+# knob must reach Ardour, which saves the port's new value with Ctrl+S).
 # Exits 77 (skipped) without Ardour (package "ardour") or Xvfb ("xvfb").
-#   ardour_editor_shot.sh REPO_ROOT NATIVE_BUILD_DIR OUT.png
+#   ardour_editor_shot.sh REPO_ROOT NATIVE_BUILD_DIR OUT.png [FORMAT]
 set -euo pipefail
 
-[ $# -eq 3 ] || { echo "usage: $0 REPO_ROOT NATIVE_BUILD_DIR OUT.png" >&2; exit 2; }
-root=$(realpath "$1") build=$(realpath "$2") out=$3
+[ $# -eq 3 ] || [ $# -eq 4 ] ||
+    { echo "usage: $0 REPO_ROOT NATIVE_BUILD_DIR OUT.png [vst|lv2]" >&2; exit 2; }
+root=$(realpath "$1") build=$(realpath "$2") out=$3 format=${4:-vst}
+case $format in
+vst) plugin=VelvetRampart.so kind=VST name="Velvet Rampart" ;;
+lv2) plugin=VelvetRampart.lv2 kind=LV2 name="LV2:https://rampart.audio/lv2/VelvetRampart" ;;
+*) echo "$0: FORMAT is vst or lv2, not '$format'" >&2; exit 2 ;;
+esac
 rm -f "$out" "${out%.png}-failed.png" "${out%.png}-failed-screen.png"
 scanner=/usr/lib/ardour7/ardour-vst-scanner
 if ! command -v ardour >/dev/null || ! command -v ardour7-lua >/dev/null || [ ! -x "$scanner" ]; then
@@ -23,8 +31,8 @@ fi
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 command -v xwininfo >/dev/null || fail "xwininfo is missing (apt-get install x11-utils)"
-if [ ! -f "$build/VelvetRampart.so" ] || [ ! -x "$build/rampart" ]; then
-    fail "$build holds no VelvetRampart.so and rampart (scripts/build.sh native)"
+if [ ! -e "$build/$plugin" ] || [ ! -x "$build/rampart" ]; then
+    fail "$build holds no $plugin and rampart (scripts/build.sh native)"
 fi
 
 tmp=$(mktemp -d)
@@ -47,12 +55,17 @@ c++ -std=c++20 -O1 -I/usr/include/cairo "$root/tests/ardour/window_shot.cpp" \
 "$build/rampart" shot "$tmp/reference.png" >/dev/null || fail "rampart shot failed"
 
 # Ardour's settings, caches and data of our own; only our plug-in is found.
-export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/config XDG_CACHE_HOME=$tmp/cache LXVST_PATH=$tmp/vst
-mkdir -p "$HOME" "$XDG_CONFIG_HOME/ardour7" "$LXVST_PATH"
-ln -s "$build/VelvetRampart.so" "$LXVST_PATH/"
-# The scan cache is keyed by the absolute path.
-LD_LIBRARY_PATH=/usr/lib/ardour7 "$scanner" -q -f "$LXVST_PATH/VelvetRampart.so" ||
-    fail "Ardour's scanner refuses $build/VelvetRampart.so"
+export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/config XDG_CACHE_HOME=$tmp/cache
+export LXVST_PATH=$tmp/vst LV2_PATH=$tmp/lv2
+mkdir -p "$HOME" "$XDG_CONFIG_HOME/ardour7" "$LXVST_PATH" "$LV2_PATH"
+if [ "$format" = vst ]; then
+    ln -s "$build/VelvetRampart.so" "$LXVST_PATH/"
+    # The scan cache is keyed by the absolute path.
+    LD_LIBRARY_PATH=/usr/lib/ardour7 "$scanner" -q -f "$LXVST_PATH/VelvetRampart.so" ||
+        fail "Ardour's scanner refuses $build/VelvetRampart.so"
+else
+    ln -s "$build/VelvetRampart.lv2" "$LV2_PATH/"
+fi
 # Without .a7 Ardour opens its first-run wizard; without the dummy backend
 # shown and its state saved, its audio/MIDI set-up dialog. The state names the
 # engine editor_session.lua makes the session with.
@@ -74,7 +87,7 @@ cat >"$XDG_CONFIG_HOME/ardour7/config" <<'EOF'
   </Extra>
 </Ardour>
 EOF
-timeout 120 ardour7-lua "$root/tests/ardour/editor_session.lua" "$tmp/session" shot "Velvet Rampart" \
+timeout 120 ardour7-lua "$root/tests/ardour/editor_session.lua" "$tmp/session" shot "$name" \
     </dev/null >"$tmp/session.log" 2>&1 || { cat "$tmp/session.log" >&2; fail "cannot make the session"; }
 
 # shellcheck source=tests/support/xvfb.sh
@@ -109,7 +122,7 @@ give_up() {
 
 # The window, then two pictures alike: Ardour's own part of the window is
 # drawn by another thread than the editor.
-title="In: Velvet Rampart (by rampart.audio) [VST]"
+title="In: Velvet Rampart (by rampart.audio) [$kind]"
 wait_s=120
 deadline=$((SECONDS + wait_s)) why="no window titled \"$title\"" taken=''
 while :; do
@@ -134,9 +147,29 @@ while :; do
 done
 cat "$tmp/shot.log"
 
-# Quitting as a user does also closes the editor and the plug-in in Ardour.
 main=$(window_titled "shot - Ardour")
 [ -n "$main" ] || give_up "no window titled \"shot - Ardour\""
+# The LV2 editor writes what the user turns to the host: a drag up on the
+# Level knob (its centre in the panel's layout, 158,105), then Ardour saves
+# the session with the level port's new value.
+if [ "$format" = lv2 ]; then
+    "$tmp/window_shot" drag "$window" "$tmp/reference.png" 158 105 -30 || give_up "cannot drag"
+    "$tmp/window_shot" save "$main" || give_up "cannot type Ctrl+S"
+    level_saved() {
+        perl -0ne 'if (/<Processor [^>]*type="lv2".*?<Port symbol="level" value="([^"]*)"/s) {
+                       exit($1 > -6 ? 0 : 1) } exit 1' "$tmp/session/shot.ardour"
+    }
+    for _ in $(seq 1 100); do
+        level_saved && break
+        sleep 0.1
+    done
+    level_saved || give_up "the session saved after dragging Level holds no level above -6 dB:" \
+        "$(grep -o '<Port symbol="[a-z_]*" value="[^"]*"' "$tmp/session/shot.ardour" | tr '\n' ' ')"
+    echo "Ardour saved the level the editor wrote: $(grep -o '<Port symbol="level" value="[^"]*"' \
+        "$tmp/session/shot.ardour")"
+fi
+
+# Quitting as a user does also closes the editor and the plug-in in Ardour.
 "$tmp/window_shot" quit "$main" || give_up "cannot type Ctrl+Q"
 for _ in $(seq 1 300); do
     kill -0 "$ardour_pid" 2>/dev/null || break
@@ -149,4 +182,4 @@ ardour_pid=
 [ "$status" -eq 0 ] || { ardour_log; fail "Ardour exited with status $status on quitting"; }
 
 mv "$tmp/shot.png" "$out"
-echo "PASS: Ardour showed VelvetRampart.so's editor as composed; saved $out"
+echo "PASS: Ardour showed $plugin's editor as composed; saved $out"

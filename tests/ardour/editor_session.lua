@@ -1,10 +1,15 @@
--- Makes an Ardour 7 session that opens an LXVST plug-in's editor as the GUI
--- loads it: one mono track whose first processor is the plug-in, on the
--- dummy backend, and the plug-in's window marked open in the session's UI
+-- Makes an Ardour 7 session that opens an LXVST or LV2 plug-in's editor as
+-- the GUI loads it: one mono track whose first processor is the plug-in, on
+-- the dummy backend, and the plug-in's window marked open in the session's UI
 -- state (as Ardour saves it when a session is closed with the window open).
 --   ardour7-lua editor_session.lua SESSION_DIR NAME PLUGIN
--- The plug-in must be in LXVST_PATH and in Ardour's scan cache.
+-- PLUGIN is an LXVST plug-in's name (it must be in LXVST_PATH and in
+-- Ardour's scan cache), or LV2: and an LV2 plug-in's URI (in LV2_PATH).
 local dir, name, plugin_name = arg[1], arg[2], arg[3]
+local plugin_type = ARDOUR.PluginType.LXVST
+if plugin_name:sub(1, 4) == "LV2:" then
+  plugin_type, plugin_name = ARDOUR.PluginType.LV2, plugin_name:sub(5)
+end
 
 local function fail(msg) error("editor_session.lua: " .. msg, 0) end
 
@@ -17,8 +22,8 @@ if not create_session(dir, name, 44100) then fail("cannot create the session") e
 
 local track = Session:new_audio_track(1, 2, nil, 1, "In", ARDOUR.PresentationInfo.max_order,
                                       ARDOUR.TrackMode.Normal, true):front()
-local plugin = ARDOUR.LuaAPI.new_plugin(Session, plugin_name, ARDOUR.PluginType.LXVST, "")
-if plugin:isnil() then fail("Ardour does not know the LXVST plug-in '" .. plugin_name .. "'") end
+local plugin = ARDOUR.LuaAPI.new_plugin(Session, plugin_name, plugin_type, "")
+if plugin:isnil() then fail("Ardour does not know the plug-in '" .. plugin_name .. "'") end
 if track:add_processor_by_index(plugin, 0, nil, true) ~= 0 then fail("cannot insert the plug-in") end
 -- Ardour names a processor's window P-<route id>-<processor id>.
 local window = "P-" .. track:to_stateful():id():to_s() .. "-" .. plugin:to_stateful():id():to_s()

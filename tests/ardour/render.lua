@@ -1,12 +1,20 @@
--- Renders a mono WAV through an LXVST plug-in in a headless Ardour 7 session
--- (dummy backend, no audio hardware): one mono track whose first processor
--- is the plug-in, bounced through it; each plug-in output becomes a mono
--- 32-bit float WAV, OUT_PREFIX-1.wav and OUT_PREFIX-2.wav.
+-- Renders a mono WAV through an LXVST or LV2 plug-in in a headless Ardour 7
+-- session (dummy backend, no audio hardware): one mono track whose first
+-- processor is the plug-in, bounced through it; each plug-in output becomes a
+-- mono 32-bit float WAV, OUT_PREFIX-1.wav and OUT_PREFIX-2.wav.
 --   ardour7-lua render.lua SESSION_DIR IN.wav OUT_PREFIX PLUGIN [INDEX=VALUE...]
--- VALUE is a parameter's normalised value. The plug-in must be in LXVST_PATH
--- and in Ardour's scan cache (ardour-vst-scanner): luasession never scans.
--- Ardour bounces in host blocks of 8192 frames whatever the engine's size.
+-- PLUGIN is an LXVST plug-in's name, or LV2: and an LV2 plug-in's URI. VALUE
+-- is a VST parameter's normalised value, an LV2 control port's own value.
+-- An LXVST plug-in must be in LXVST_PATH and in Ardour's scan cache
+-- (ardour-vst-scanner): luasession never scans; an LV2 one in LV2_PATH.
+-- Ardour bounces in host blocks of 8192 frames whatever the engine's size,
+-- and leaves out as many frames at the start as the plug-in reports as its
+-- latency (their place is taken by as many after the end).
 local dir, input, output, plugin_name = arg[1], arg[2], arg[3], arg[4]
+local plugin_type = ARDOUR.PluginType.LXVST
+if plugin_name:sub(1, 4) == "LV2:" then
+  plugin_type, plugin_name = ARDOUR.PluginType.LV2, plugin_name:sub(5)
+end
 local name = "render"
 local source_id, region_id = "4000000001", "4000000002"
 
@@ -49,8 +57,8 @@ local function make_session(rate)
   if not create_session(dir, name, rate) then fail("cannot create the session") end
   local track = Session:new_audio_track(1, 2, nil, 1, "In", ARDOUR.PresentationInfo.max_order,
                                         ARDOUR.TrackMode.Normal, true):front()
-  local plugin = ARDOUR.LuaAPI.new_plugin(Session, plugin_name, ARDOUR.PluginType.LXVST, "")
-  if plugin:isnil() then fail("Ardour does not know the LXVST plug-in '" .. plugin_name .. "'") end
+  local plugin = ARDOUR.LuaAPI.new_plugin(Session, plugin_name, plugin_type, "")
+  if plugin:isnil() then fail("Ardour does not know the plug-in '" .. plugin_name .. "'") end
   if track:add_processor_by_index(plugin, 0, nil, true) ~= 0 then fail("cannot insert the plug-in") end
   for i = 5, #arg do
     local index, value = arg[i]:match("^(%d+)=(.+)$")

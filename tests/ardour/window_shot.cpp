@@ -8,8 +8,15 @@
 //     saves the whole screen (for failure reports).
 //   window_shot quit WINDOW
 //     gives WINDOW the keyboard focus and types Ctrl+Q through XTest.
+//   window_shot save WINDOW
+//     the same with Ctrl+S.
+//   window_shot drag WINDOW REFERENCE.png X Y DY
+//     in the editor shown inside WINDOW (found as for shot), presses the
+//     left button at (X, Y), moves the pointer DY pixels down (up: negative)
+//     in steps and releases it, through XTest.
 // Exits 0 when done, 3 while the editor is not (yet) as expected, 1 on errors.
 #include <cairo.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
@@ -174,9 +181,11 @@ xcb_keycode_t keycode(xcb_connection_t* c, xcb_keysym_t sym) {
     return 0;
 }
 
-int quit(xcb_connection_t* c, xcb_window_t win) {
-    const xcb_keycode_t ctrl = keycode(c, 0xFFE3 /* Control_L */), q = keycode(c, 0x71 /* q */);
-    if (!ctrl || !q) return fail("no keys for Ctrl+Q in the keyboard map");
+// Ctrl and a letter, typed into WINDOW.
+int control_key(xcb_connection_t* c, xcb_window_t win, xcb_keysym_t letter) {
+    const xcb_keycode_t ctrl = keycode(c, 0xFFE3 /* Control_L */), q = keycode(c, letter);
+    if (!ctrl || !q)
+        return fail("no keys for Ctrl+" + std::string(1, char(letter)) + " in the keyboard map");
     xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, win, XCB_CURRENT_TIME);
     for (const auto& [type, key] : {std::pair{XCB_KEY_PRESS, ctrl},
                                     {XCB_KEY_PRESS, q},
@@ -189,15 +198,49 @@ int quit(xcb_connection_t* c, xcb_window_t win) {
     return f ? 0 : fail("the X server went away");
 }
 
+int drag(xcb_connection_t* c, xcb_screen_t* screen, xcb_window_t win, const char* reference, int x,
+         int y, int dy) {
+    cairo_surface_t* ref = cairo_image_surface_create_from_png(reference);
+    if (cairo_surface_status(ref) != CAIRO_STATUS_SUCCESS)
+        return fail(std::string("cannot read ") + reference);
+    const int rw = cairo_image_surface_get_width(ref), rh = cairo_image_surface_get_height(ref);
+    cairo_surface_destroy(ref);
+    Found editor;
+    if (!find_child(c, win, 0, 0, rw, rh, editor)) return fail("no editor inside the window");
+    Reply<xcb_translate_coordinates_reply_t> at(xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, win, screen->root, int16_t(editor.x), int16_t(editor.y)),
+        nullptr));
+    if (!at) return fail("cannot place the window on the screen");
+    auto move = [&](int px, int py) {
+        xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, screen->root,
+                            int16_t(at->dst_x + px), int16_t(at->dst_y + py), 0);
+        xcb_flush(c);
+        usleep(20000);
+    };
+    move(x, y);
+    xcb_test_fake_input(c, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    const int steps = 10;
+    for (int i = 1; i <= steps; ++i)
+        move(x, y + dy * i / steps);
+    xcb_test_fake_input(c, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    // Away again: no knob left lit by the pointer.
+    move(-editor.x, -editor.y);
+    Reply<xcb_get_input_focus_reply_t> f(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    return f ? 0 : fail("the X server went away");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::string cmd = argc > 1 ? argv[1] : "";
     if (!((cmd == "shot" && argc == 5) || (cmd == "screen" && argc == 3) ||
-          (cmd == "quit" && argc == 3))) {
+          ((cmd == "quit" || cmd == "save") && argc == 3) || (cmd == "drag" && argc == 7))) {
         std::fprintf(stderr, "usage: window_shot shot WINDOW OUT.png REFERENCE.png\n"
                              "       window_shot screen OUT.png\n"
-                             "       window_shot quit WINDOW\n");
+                             "       window_shot quit WINDOW\n"
+                             "       window_shot save WINDOW\n"
+                             "       window_shot drag WINDOW REFERENCE.png X Y DY\n");
         return 2;
     }
     xcb_window_t win = 0;
@@ -211,7 +254,10 @@ int main(int argc, char** argv) {
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     const int status = cmd == "shot"     ? shot(c, screen, win, argv[3], argv[4])
                        : cmd == "screen" ? screen_shot(c, screen, argv[2])
-                                         : quit(c, win);
+                       : cmd == "drag"
+                           ? drag(c, screen, win, argv[3], std::atoi(argv[4]), std::atoi(argv[5]),
+                                  std::atoi(argv[6]))
+                           : control_key(c, win, cmd == "save" ? 0x73 /* s */ : 0x71 /* q */);
     xcb_disconnect(c);
     return status;
 }

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Checks a package from scripts/package.sh as a user receives it: the archive
 # holds its folder with the plug-in, INSTALL.txt and LICENSE (the Linux one
-# also rampart, qzsh and their manual pages) and nothing else; every binary
-# carries no debug information but links to the debug file kept beside the
-# package, which has it; the Linux plug-in exports its entry points alone, and
-# INSTALL.txt names what the Linux binaries need as their dynamic tables say;
-# the pages render; and the packaged plug-in still loads through its entry
-# point (rampart info: the record, its magic, the dispatcher), natively by
-# the packaged rampart, which finds it beside itself.
+# also rampart, qzsh, their manual pages and the LV2 bundle) and nothing else;
+# every binary carries no debug information but links to the debug file kept
+# beside the package, which has it; the Linux plug-in exports its entry points
+# alone, and INSTALL.txt names what the Linux binaries need as their dynamic
+# tables say; the pages render; the packaged plug-in still loads through its
+# entry point (rampart info: the record, its magic, the dispatcher), natively
+# by the packaged rampart, which finds it beside itself; and the packaged LV2
+# bundle passes the bundle test (LV2's tools, bit identity with rampart).
 # Exits 77 (skipped) where the build cannot run here.
 #   package_test.sh SOURCE_DIR ARCHIVE
 set -euo pipefail
@@ -18,11 +19,14 @@ file=$(basename "$archive")
 case $file in
 *-linux-x86_64.tar.gz)
     name=${file%.tar.gz} preset=native lib=VelvetRampart.so
-    binaries=(VelvetRampart.so rampart qzsh) pages=(rampart.1 qzsh.1)
+    binaries=(VelvetRampart.so rampart qzsh
+        VelvetRampart.lv2/VelvetRampart_dsp.so VelvetRampart.lv2/VelvetRampart_ui.so)
+    pages=(rampart.1 qzsh.1)
+    lv2=(VelvetRampart.lv2 VelvetRampart.lv2/manifest.ttl VelvetRampart.lv2/VelvetRampart.ttl)
     ;;
 *-win32.zip | *-win64.zip)
     name=${file%.zip} preset=${name##*-} lib=VelvetRampart.dll
-    binaries=(VelvetRampart.dll) pages=()
+    binaries=(VelvetRampart.dll) pages=() lv2=()
     ;;
 *) echo "FAIL: not a package name: $file"; exit 1 ;;
 esac
@@ -37,7 +41,8 @@ fail() { echo "FAIL: $file: $*"; exit 1; }
 (cd "$tmp" && cmake -E tar xf "$archive") || fail "cannot be extracted"
 got=$(cd "$tmp" && find . -mindepth 1 | sort | tr '\n' ' ')
 want=$(printf '%s\n' "./$name" "./$name/INSTALL.txt" "./$name/LICENSE" \
-    "${binaries[@]/#/./$name/}" "${pages[@]/#/./$name/}" | sort | tr '\n' ' ')
+    "${binaries[@]/#/./$name/}" "${pages[@]/#/./$name/}" "${lv2[@]/#/./$name/}" |
+    sort | tr '\n' ' ')
 [ "$got" = "$want" ] || fail "holds '$got', not '$want'"
 grep -q "Velvet Rampart $version for" "$tmp/$name/INSTALL.txt" || fail "INSTALL.txt does not name version $version"
 grep -q "^MIT License" "$tmp/$name/LICENSE" || fail "LICENSE is not the MIT licence"
@@ -45,7 +50,8 @@ grep -q "^MIT License" "$tmp/$name/LICENSE" || fail "LICENSE is not the MIT lice
 plugin=$tmp/$name/$lib
 sections() { objdump -h "$1" | awk '$1 ~ /^[0-9]+$/ { print $2 }'; }
 for bin in "${binaries[@]}"; do
-    debug=$(dirname "$archive")/$name-debug/$bin.debug
+    base=$(basename "$bin")
+    debug=$(dirname "$archive")/$name-debug/$base.debug
     if sections "$tmp/$name/$bin" | grep -q '^\.debug_'; then fail "$bin still has debug information"; fi
     sections "$tmp/$name/$bin" | grep -qx '\.gnu_debuglink' || fail "$bin has no debug link"
     [ -f "$debug" ] || fail "no debug file beside the package ($debug)"
@@ -55,7 +61,7 @@ for bin in "${binaries[@]}"; do
     link=$(objdump -s -j .gnu_debuglink "$tmp/$name/$bin" |
         awk -F'  ' '/^ [0-9a-f]+ / { sub(/^ [0-9a-f]+ /, "", $1); gsub(/ /, "", $1); printf "%s", $1 }' |
         perl -ne 'print((split /\0/, pack("H*", $_))[0])')
-    case $link in "$bin.debug"*) ;; *) fail "$bin's debug link names '$link', not $bin.debug" ;; esac
+    case $link in "$base.debug"*) ;; *) fail "$bin's debug link names '$link', not $base.debug" ;; esac
 done
 
 build=$src/build/$preset
@@ -89,4 +95,13 @@ else
 fi
 tr -d '\r' <<<"$out" | grep -Eq '^effect name +Velvet Rampart$' ||
     fail "rampart info shows no Velvet Rampart record: $out"
-echo "ok: $file ($(($(stat -c %s "$plugin") / 1024)) KiB plug-in, loads)"
+if [ ${#lv2[@]} -gt 0 ]; then
+    status=0
+    out=$(bash "$src/tests/lv2/lv2_bundle_test.sh" "$src" "$build" "$tmp/$name/VelvetRampart.lv2" 2>&1) ||
+        status=$?
+    [ "$status" -ne 77 ] || { echo "SKIPPED: $file: ${out#SKIPPED: }"; exit 77; }
+    [ "$status" -eq 0 ] || fail "the packaged LV2 bundle: $out"
+fi
+bundle=''
+[ ${#lv2[@]} -eq 0 ] || bundle='; the LV2 bundle lists, validates and renders as the plug-in'
+echo "ok: $file ($(($(stat -c %s "$plugin") / 1024)) KiB plug-in, loads$bundle)"

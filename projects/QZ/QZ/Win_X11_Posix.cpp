@@ -4,6 +4,7 @@
 
 #include <poll.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -33,7 +34,9 @@ struct QZ_Win_X11::Screen {
     xcb_gcontext_t gc = 0;
     uint8_t depth = 24;
     bool msbFirst = false; // the server wants its pixels' bytes the other way round
-    bool gone = false;     // destroyed by someone else (the host's window went)
+    // Destroyed by someone else (the host's window went); set on the window's
+    // thread, read by child() on the host's.
+    std::atomic<bool> gone{false};
     std::vector<uint32_t> staging = std::vector<uint32_t>(size_t(CELL) * CELL);
 
     ~Screen() {
@@ -118,6 +121,14 @@ uint32_t QZ_Win_X11::xwindow(uint32_t parent) {
         return 0;
     }
     ++windowsMade;
+    // One size, smallest and largest: hosts that fit the child to a window
+    // of theirs (LV2's X11 wrapper reads these hints) keep ours.
+    enum : uint32_t { MIN_SIZE = 1 << 4, MAX_SIZE = 1 << 5, BASE_SIZE = 1 << 8 };
+    uint32_t hints[18] = {MIN_SIZE | MAX_SIZE | BASE_SIZE};
+    hints[5] = hints[7] = hints[15] = uint32_t(width);
+    hints[6] = hints[8] = hints[16] = uint32_t(height);
+    xcb_change_property(s->c, XCB_PROP_MODE_REPLACE, s->window, XCB_ATOM_WM_NORMAL_HINTS,
+                        XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
     s->gc = xcb_generate_id(s->c);
     const uint32_t noExposures = 0;
     xcb_create_gc(s->c, s->gc, s->window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
