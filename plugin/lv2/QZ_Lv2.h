@@ -6,6 +6,7 @@
 #include "QZ_Application.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace qz::lv2 {
 
@@ -44,5 +45,13 @@ inline float port_value(const QZ_Application::Param& p) {
 // The value word the parameter takes for port value v, as setNormalised
 // would store it, without storing it.
 uintptr_t mapped_word(const QZ_Application::Param& p, float v);
+
+// A port value's bits, to tell a change from none (-0 from 0, and a NaN
+// that stays the same).
+inline uint32_t bits(float v) {
+    uint32_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
 
 } // namespace qz::lv2

@@ -5,20 +5,9 @@
 #include <lv2/core/lv2.h>
 
 #include <cmath>
-#include <cstring>
 #include <new>
 
 using namespace qz::lv2;
-
-namespace {
-
-uint32_t bits(float v) {
-    uint32_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-} // namespace
 
 QZ_Lv2_Plugin::QZ_Lv2_Plugin(double rate) : rate_(int32_t(rate)) {
     app.title = title;

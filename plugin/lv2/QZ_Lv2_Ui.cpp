@@ -9,16 +9,6 @@
 
 using namespace qz::lv2;
 
-namespace {
-
-uint32_t bits(float v) {
-    uint32_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-} // namespace
-
 QZ_Lv2_Ui::QZ_Lv2_Ui(LV2UI_Write_Function write, LV2UI_Controller controller)
     : write_(write), controller_(controller) {
     app.title = title;
