@@ -191,19 +191,22 @@ void reference_kernel(int32_t* x, int32_t M, bool forward) {
 }
 
 TEST(FourierTransform, KernelsGiveThePlainButterfliesBitForBit) {
-    for (int32_t M = 0; M <= FT::MAX_M; ++M) {
-        const int32_t N = int32_t(1) << (M + 1);
-        for (uint32_t seed : {1u, 2u}) {
-            // the whole range with its extremes: sums and products that wrap
-            const auto x = qz::test::random_samples(size_t(2 * N), 40 + seed + uint32_t(M));
-            for (bool forward : {true, false}) {
-                std::vector<int32_t> want = x, got = x;
-                reference_kernel(want.data(), M, forward);
-                (forward ? FT::forward_kernel : FT::backward_kernel)(got.data(), M);
-                ASSERT_EQ(got, want) << "N " << N << (forward ? " forward" : " backward");
+    qz::test::at_every_level([](qz::isa::Level level) {
+        for (int32_t M = 0; M <= FT::MAX_M; ++M) {
+            const int32_t N = int32_t(1) << (M + 1);
+            for (uint32_t seed : {1u, 2u}) {
+                // the whole range with its extremes: sums and products that wrap
+                const auto x = qz::test::random_samples(size_t(2 * N), 40 + seed + uint32_t(M));
+                for (bool forward : {true, false}) {
+                    std::vector<int32_t> want = x, got = x;
+                    reference_kernel(want.data(), M, forward);
+                    (forward ? FT::forward_kernel : FT::backward_kernel)(got.data(), M);
+                    ASSERT_EQ(got, want)
+                        << "N " << N << (forward ? " forward" : " backward") << ", level " << level;
+                }
             }
         }
-    }
+    });
 }
 
 // Every build computes the same bins: a fingerprint of forward transforms
