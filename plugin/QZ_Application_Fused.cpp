@@ -15,11 +15,28 @@
 #include "QZ_Effect_Hipass.h"
 #include "QZ_Effect_Koef.h"
 #include "QZ_Effect_Oper.h"
+#include "QZ_Isa.h"
 #include "QZ_Soundpipe.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace {
+
+// Stretches short enough to stay in the first-level cache, long enough that
+// the kernels' calls do not count.
+constexpr int32_t S = 64;
+
+// What the recursions of a stretch leave for the kernels and the buffers: the
+// input meter's and the detector's envelopes, the smoother's output and the
+// output meter's envelope (of the stretch before). One record, so that the
+// loop reaches all of it through one register.
+struct Scratch {
+    alignas(32) int32_t ai[S];
+    alignas(32) int32_t a[S];
+    alignas(32) int32_t t[S];
+    alignas(32) int32_t ao[S];
+};
 
 // The chain's recursions with their coefficients and state for one pass, as
 // each block offers them: the same steps in the same order give the same bits.
@@ -29,36 +46,110 @@ struct Recursions {
     QZ_Effect_Dist::Held limiter;
 
     // The front (high-pass, input meter, detector, limiter, smoother) over n
-    // samples of `in`, beside the output meter over m samples of `out`. A
-    // function of its own, so that the state stays in registers.
-    [[gnu::noinline]] void stretch(const int32_t* in, int32_t* ai, int32_t* a, int32_t* t,
-                                   int32_t n, const int32_t* out, int32_t* ao, int32_t m) {
+    // samples of `in`, beside the output meter over m samples of `out` (m is 0
+    // or at least n), into s. Functions of their own, so that the state
+    // stays in registers; the second for processors with AVX2, everything it
+    // calls inlined (its AVX2 parts can only be inlined there).
+    [[gnu::noinline]] void stretch(const int32_t* in, int32_t n, const int32_t* out, int32_t m,
+                                   Scratch& s) {
+        run<false>(in, n, out, m, s);
+    }
+#if QZ_WIDE_LOOPS && defined(__SSE2__)
+    [[gnu::noinline, gnu::flatten]] QZ_AVX2 void
+    stretch_wide(const int32_t* in, int32_t n, const int32_t* out, int32_t m, Scratch& s) {
+        run<true>(in, n, out, m, s);
+    }
+#endif
+
+#if defined(__SSE2__)
+    template <int I> [[gnu::always_inline]] static int32_t lane(__m128i v) {
+        return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, I));
+    }
+    // The limiter over the detector's four samples e and the smoother after
+    // it into t; the limiter one by one where a knee's dividend is too large
+    // for a double. Everything in registers: a vector read of what was just
+    // stored a sample at a time would wait for the stores.
+    [[gnu::always_inline]] static void smooth(std::false_type, const qz::dist::Held4& four,
+                                              const QZ_Effect_Dist::Held& lim, __m128i e,
+                                              QZ_Effect_Ampdet::State& d3, int32_t* t) {
+        __m128i y;
+        if (four.run(e, y)) [[likely]] {
+            const __m128i sign = _mm_srai_epi32(y, 31);
+            y = _mm_sub_epi32(_mm_xor_si128(y, sign), sign);
+        } else {
+            y = _mm_setr_epi32(lim.step(lane<0>(e)), lim.step(lane<1>(e)), lim.step(lane<2>(e)),
+                               lim.step(lane<3>(e)));
+            const __m128i sign = _mm_srai_epi32(y, 31);
+            y = _mm_sub_epi32(_mm_xor_si128(y, sign), sign);
+        }
+        t[0] = d3.step(lane<0>(y));
+        t[1] = d3.step(lane<1>(y));
+        t[2] = d3.step(lane<2>(y));
+        t[3] = d3.step(lane<3>(y));
+    }
+#if QZ_WIDE_LOOPS
+    // Not forced inline: run<true> is no AVX2 function before stretch_wide
+    // takes it in.
+    QZ_AVX2 static void smooth(std::true_type, const qz::dist::Held4& four,
+                               const QZ_Effect_Dist::Held& lim, __m128i e,
+                               QZ_Effect_Ampdet::State& d3, int32_t* t) {
+        __m128i y;
+        if (!four.run_wide(e, y)) [[unlikely]]
+            y = _mm_setr_epi32(lim.step(_mm_extract_epi32(e, 0)), lim.step(_mm_extract_epi32(e, 1)),
+                               lim.step(_mm_extract_epi32(e, 2)),
+                               lim.step(_mm_extract_epi32(e, 3)));
+        y = _mm_abs_epi32(y);
+        t[0] = d3.step(_mm_extract_epi32(y, 0));
+        t[1] = d3.step(_mm_extract_epi32(y, 1));
+        t[2] = d3.step(_mm_extract_epi32(y, 2));
+        t[3] = d3.step(_mm_extract_epi32(y, 3));
+    }
+#endif
+#endif
+
+    template <bool Wide>
+    [[gnu::always_inline]] void run(const int32_t* in, int32_t n, const int32_t* out, int32_t m,
+                                    Scratch& s) {
         // Copies: the stores below could reach the members, the locals not.
         auto hp_ = hp;
         auto d1 = inMeter, d2 = detector, d3 = smoother, d4 = outMeter;
         const auto lim = limiter;
-        // the high-pass feeds both detectors, the detector the limiter and
-        // the limiter the smoother
+        // the high-pass feeds both detectors; answers the detector's envelope
         auto front = [&](int32_t j) __attribute__((always_inline)) {
             const int32_t r = int32_t(qz::magnitude(hp_.step(in[j])));
-            ai[j] = d1.step(r);
-            const int32_t e = d2.step(r);
-            a[j] = e;
-            t[j] = d3.step(int32_t(qz::magnitude(lim.step(e))));
+            s.ai[j] = d1.step(r);
+            return s.a[j] = d2.step(r);
         };
         auto meter = [&](int32_t j) __attribute__((always_inline)) {
-            ao[j] = d4.step(int32_t(qz::magnitude(out[j])));
+            s.ao[j] = d4.step(int32_t(qz::magnitude(out[j])));
         };
-        const int32_t both = std::min(n, m);
         int32_t j = 0;
-        for (; j < both; ++j) {
-            front(j);
-            meter(j);
+#if defined(__SSE2__)
+        // In groups of four: the limiter, which needs no sample before its
+        // own, clips a group of the detector's at once, and the smoother
+        // follows a group behind the front, so that no recursion waits on
+        // another's.
+        const qz::dist::Held4 four = lim.four();
+        __m128i e = _mm_setzero_si128();
+        for (; j + 4 <= n; j += 4) {
+            const int32_t e0 = front(j), e1 = front(j + 1), e2 = front(j + 2), e3 = front(j + 3);
+            if (j > 0) smooth(std::bool_constant<Wide>(), four, lim, e, d3, s.t + j - 4);
+            e = _mm_setr_epi32(e0, e1, e2, e3);
+            if (m > 0) {
+                meter(j);
+                meter(j + 1);
+                meter(j + 2);
+                meter(j + 3);
+            }
         }
-        for (int32_t i = j; i < n; ++i)
-            front(i);
-        for (int32_t i = j; i < m; ++i)
-            meter(i);
+        if (j > 0) smooth(std::bool_constant<Wide>(), four, lim, e, d3, s.t + j - 4);
+#endif
+        for (; j < n; ++j) {
+            s.t[j] = d3.step(int32_t(qz::magnitude(lim.step(front(j)))));
+            if (m > 0) meter(j);
+        }
+        for (int32_t k = m > 0 ? j : 0; k < m; ++k)
+            meter(k);
         hp = hp_, inMeter = d1, detector = d2, smoother = d3, outMeter = d4;
     }
 };
@@ -121,22 +212,38 @@ bool QZ_Application::fusedPass() {
         return false;
 
     int32_t *si = bi->data, *st = bt->data, *sa = ba->data, *sai = bai->data, *sao = bao->data;
-    // Stretches short enough to stay in the first-level cache, long enough
-    // that the kernels' calls do not count: the recursions of one stretch run
-    // beside the output meter of the one before, and between them the
-    // blocks' own kernels take the rest of the chain over the stretch.
-    constexpr int32_t S = 64;
+    // The recursions of one stretch run beside the output meter of the one
+    // before, and between them the blocks' own kernels take the rest of the
+    // chain over the stretch.
+    Scratch scratch;
+#if QZ_WIDE_LOOPS && defined(__SSE2__)
+    const bool wide = qz::isa::level() >= qz::isa::AVX2;
+#endif
+    auto stretch = [&](const int32_t* in, int32_t len, const int32_t* out, int32_t m) {
+#if QZ_WIDE_LOOPS && defined(__SSE2__)
+        if (wide) return r.stretch_wide(in, len, out, m, scratch);
+#endif
+        r.stretch(in, len, out, m, scratch);
+    };
     for (int32_t c = 0; c < n; c += S) {
         const int32_t len = std::min(S, n - c);
         const int32_t behind = c == 0 ? 0 : S;
-        r.stretch(si + c, sai + c, sa + c, st + c, len, si + c - behind, sao + c - behind, behind);
-        koef.run(st + c, st + c, len);
-        divide.run(st + c, sa + c, sa + c, len);
+        stretch(si + c, len, si + c - behind, behind);
+        std::copy(scratch.ai, scratch.ai + len, sai + c);
+        std::copy(scratch.ao, scratch.ao + behind, sao + c - behind);
+        // in place, as the factor and the divider each read and write one
+        // buffer; the buffers take what the chain's pass leaves there (the
+        // delay line may not write over buf_t)
+        koef.run(scratch.t, scratch.t, len);
+        std::copy(scratch.t, scratch.t + len, st + c);
+        divide.run(scratch.t, scratch.a, scratch.a, len);
+        std::copy(scratch.a, scratch.a + len, sa + c);
         walk.run(si + c, st + c, len);
         multiply.run(st + c, sa + c, si + c, len);
     }
     const int32_t last = (n - 1) / S * S;
-    r.stretch(nullptr, nullptr, nullptr, nullptr, 0, si + last, sao + last, n - last);
+    stretch(nullptr, 0, si + last, n - last);
+    std::copy(scratch.ao, scratch.ao + (n - last), sao + last);
 
     r.hp.store(*hp);
     r.inMeter.store(*inMeter);

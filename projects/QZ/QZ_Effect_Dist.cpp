@@ -5,10 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 inline int32_t quadruple(int32_t y) {
@@ -27,46 +23,16 @@ int32_t hold(const int32_t* in, int32_t* out, int32_t n, const QZ_Effect_Dist::P
     const int32_t T = p.T, Lpos = p.Lpos, Lneg = p.Lneg;
     int32_t j = 0;
 #if defined(__SSE2__)
-    // Four samples at a time, the knee as two pairs of double divisions. A
-    // group of four with a dividend of 2^53 or more goes the scalar way.
-    const __m128i vB = _mm_set1_epi32(B), vT = _mm_set1_epi32(T), vlo = _mm_set1_epi32(lo);
-    const __m128i vLpos = _mm_set1_epi32(Lpos), vLneg = _mm_set1_epi32(Lneg);
-    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi32(1);
-    const __m128d limit = _mm_set1_pd(0x1p53), lowest = _mm_set1_pd(-2147483648.0),
-                  highest = _mm_set1_pd(2147483647.0);
-    const __m128d unsign = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
-    auto choose = [](__m128i m, __m128i a, __m128i b) {
-        return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b));
-    };
+    // Four samples at a time; a group with a dividend of 2^53 or more goes
+    // the scalar way.
+    const qz::dist::Held4 four(B, T, lo, Lpos, Lneg);
     for (; j + 4 <= n; j += 4) {
-        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + j));
-        __m128i v = _mm_srai_epi32(_mm_sub_epi32(_mm_srai_epi32(x, 1), vB), 1);
-        __m128i c = choose(_mm_cmpgt_epi32(v, vT), vT, v);
-        c = choose(_mm_cmpgt_epi32(vlo, c), vlo, c);
-        __m128i e = _mm_sub_epi32(v, c);
-        __m128i L = choose(_mm_cmpgt_epi32(e, zero), vLpos, vLneg);
-        __m128i s = _mm_srai_epi32(e, 31);
-        __m128i d = _mm_add_epi32(L, _mm_sub_epi32(_mm_xor_si128(e, s), s));
-        __m128i z = _mm_cmpeq_epi32(d, zero);
-        L = _mm_andnot_si128(z, L);                 // zero divisor: term 0
-        d = _mm_or_si128(d, _mm_and_si128(z, one)); // ... over 1
-        __m128d p0 = _mm_mul_pd(_mm_cvtepi32_pd(L), _mm_cvtepi32_pd(e));
-        __m128d p1 = _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(L, 0xEE)),
-                                _mm_cvtepi32_pd(_mm_shuffle_epi32(e, 0xEE)));
-        __m128d large = _mm_or_pd(_mm_cmpge_pd(_mm_and_pd(p0, unsign), limit),
-                                  _mm_cmpge_pd(_mm_and_pd(p1, unsign), limit));
-        if (_mm_movemask_pd(large)) [[unlikely]] {
+        __m128i y;
+        if (four.run(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + j)), y)) [[likely]]
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), y);
+        else
             for (int32_t k = j; k < j + 4; ++k)
                 out[k] = held(in[k], B, T, lo, Lpos, Lneg);
-            continue;
-        }
-        __m128d q0 = _mm_div_pd(p0, _mm_cvtepi32_pd(d));
-        __m128d q1 = _mm_div_pd(p1, _mm_cvtepi32_pd(_mm_shuffle_epi32(d, 0xEE)));
-        q0 = _mm_min_pd(_mm_max_pd(q0, lowest), highest);
-        q1 = _mm_min_pd(_mm_max_pd(q1, lowest), highest);
-        __m128i q = _mm_unpacklo_epi64(_mm_cvttpd_epi32(q0), _mm_cvttpd_epi32(q1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j),
-                         _mm_slli_epi32(_mm_add_epi32(c, q), 2));
     }
 #endif
     for (; j < n; ++j)

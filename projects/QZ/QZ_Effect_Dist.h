@@ -1,10 +1,18 @@
 #pragma once
 #include "QZ_Effect.h"
+#include "QZ_Isa.h"
 #include "QZ_Math.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if QZ_WIDE_LOOPS
+#include <immintrin.h>
+#endif
 
 namespace qz::dist {
 
@@ -45,6 +53,80 @@ namespace qz::dist {
     int32_t q = e == 0 ? 0 : knee(pick(e > 0, Lpos, Lneg), e);
     return int32_t(uint32_t(qz::add(c, q)) << 2);
 }
+
+#if defined(__SSE2__)
+// held() over four samples x at once into y, its words in every lane: the
+// knee as double divisions, the choices as masks. False, with y not set,
+// where a knee's dividend reaches 2^53: held() takes the integer way there.
+struct Held4 {
+    __m128i B, T, lo, Lpos, Lneg;
+
+    Held4(int32_t b, int32_t t, int32_t l, int32_t lp, int32_t ln)
+        : B(_mm_set1_epi32(b)), T(_mm_set1_epi32(t)), lo(_mm_set1_epi32(l)),
+          Lpos(_mm_set1_epi32(lp)), Lneg(_mm_set1_epi32(ln)) {}
+
+    // In SSE2's registers: two pairs of divisions.
+    [[gnu::always_inline]] bool run(__m128i x, __m128i& y) const {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128d limit = _mm_set1_pd(0x1p53), lowest = _mm_set1_pd(-2147483648.0),
+                      highest = _mm_set1_pd(2147483647.0);
+        const __m128d unsign = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+        auto choose = [](__m128i m, __m128i a, __m128i b) {
+            return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b));
+        };
+        __m128i v = _mm_srai_epi32(_mm_sub_epi32(_mm_srai_epi32(x, 1), B), 1);
+        __m128i c = choose(_mm_cmpgt_epi32(v, T), T, v);
+        c = choose(_mm_cmpgt_epi32(lo, c), lo, c);
+        __m128i e = _mm_sub_epi32(v, c);
+        __m128i L = choose(_mm_cmpgt_epi32(e, zero), Lpos, Lneg);
+        __m128i s = _mm_srai_epi32(e, 31);
+        __m128i d = _mm_add_epi32(L, _mm_sub_epi32(_mm_xor_si128(e, s), s));
+        __m128i z = _mm_cmpeq_epi32(d, zero);
+        L = _mm_andnot_si128(z, L); // zero divisor: term 0 ...
+        d = _mm_sub_epi32(d, z);    // ... over 1
+        __m128d p0 = _mm_mul_pd(_mm_cvtepi32_pd(L), _mm_cvtepi32_pd(e));
+        __m128d p1 = _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(L, 0xEE)),
+                                _mm_cvtepi32_pd(_mm_shuffle_epi32(e, 0xEE)));
+        __m128d large = _mm_or_pd(_mm_cmpge_pd(_mm_and_pd(p0, unsign), limit),
+                                  _mm_cmpge_pd(_mm_and_pd(p1, unsign), limit));
+        if (_mm_movemask_pd(large)) [[unlikely]]
+            return false;
+        __m128d q0 = _mm_div_pd(p0, _mm_cvtepi32_pd(d));
+        __m128d q1 = _mm_div_pd(p1, _mm_cvtepi32_pd(_mm_shuffle_epi32(d, 0xEE)));
+        q0 = _mm_min_pd(_mm_max_pd(q0, lowest), highest);
+        q1 = _mm_min_pd(_mm_max_pd(q1, lowest), highest);
+        __m128i q = _mm_unpacklo_epi64(_mm_cvttpd_epi32(q0), _mm_cvttpd_epi32(q1));
+        y = _mm_slli_epi32(_mm_add_epi32(c, q), 2);
+        return true;
+    }
+
+#if QZ_WIDE_LOOPS
+    // In AVX2's: one division of four.
+    [[gnu::always_inline]] QZ_AVX2 bool run_wide(__m128i x, __m128i& y) const {
+        const __m128i zero = _mm_setzero_si128();
+        const __m256d limit = _mm256_set1_pd(0x1p53), lowest = _mm256_set1_pd(-2147483648.0),
+                      highest = _mm256_set1_pd(2147483647.0);
+        const __m256d unsign = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+        __m128i v = _mm_srai_epi32(_mm_sub_epi32(_mm_srai_epi32(x, 1), B), 1);
+        __m128i c = _mm_max_epi32(_mm_min_epi32(v, T), lo);
+        __m128i e = _mm_sub_epi32(v, c);
+        __m128i L = _mm_blendv_epi8(Lneg, Lpos, _mm_cmpgt_epi32(e, zero));
+        __m128i d = _mm_add_epi32(L, _mm_abs_epi32(e));
+        __m128i z = _mm_cmpeq_epi32(d, zero);
+        L = _mm_andnot_si128(z, L);
+        d = _mm_sub_epi32(d, z);
+        __m256d p = _mm256_mul_pd(_mm256_cvtepi32_pd(L), _mm256_cvtepi32_pd(e));
+        if (_mm256_movemask_pd(_mm256_cmp_pd(_mm256_and_pd(p, unsign), limit, _CMP_GE_OQ)))
+            [[unlikely]]
+            return false;
+        __m256d q = _mm256_div_pd(p, _mm256_cvtepi32_pd(d));
+        q = _mm256_min_pd(_mm256_max_pd(q, lowest), highest);
+        y = _mm_slli_epi32(_mm_add_epi32(c, _mm256_cvttpd_epi32(q)), 2);
+        return true;
+    }
+#endif
+};
+#endif
 
 } // namespace qz::dist
 
@@ -111,6 +193,11 @@ public:
         [[gnu::always_inline]] int32_t step(int32_t x) const {
             return qz::dist::held(x, B, T, lo, Lpos, Lneg);
         }
+#if defined(__SSE2__)
+        qz::dist::Held4 four() const {
+            return {B, T, lo, Lpos, Lneg};
+        }
+#endif
     };
 
     static QZ_value m_i(QZ_Effect_Dist* e, QZ_value v);

@@ -1,5 +1,6 @@
 #include "QZ_Effect_Koef.h"
 
+#include "QZ_Isa.h"
 #include "QZ_Options.h"
 
 namespace {
@@ -15,11 +16,22 @@ template <int Op> inline int32_t apply(int32_t x, int32_t k) {
         return qz::div_q24<true>(x, k); // zero counts as negative
 }
 
+template <int I>
+[[gnu::always_inline]] inline void loop(const int32_t* in, int32_t* out, int32_t n, int32_t k) {
+    constexpr int op = I / qz::MODE_COUNT, mode = I % qz::MODE_COUNT;
+    for (int32_t j = 0; j < n; ++j)
+        out[j] = qz::combine<mode>(out[j], apply<op>(in[j], k));
+}
+
 template <int I> struct Koef {
     static void run(const int32_t* in, int32_t* out, int32_t n, int32_t k) {
-        constexpr int op = I / qz::MODE_COUNT, mode = I % qz::MODE_COUNT;
-        for (int32_t j = 0; j < n; ++j)
-            out[j] = qz::combine<mode>(out[j], apply<op>(in[j], k));
+        loop<I>(in, out, n, k);
+    }
+};
+// The same loop in AVX2's wider registers.
+template <int I> struct KoefWide {
+    QZ_AVX2 static void run(const int32_t* in, int32_t* out, int32_t n, int32_t k) {
+        loop<I>(in, out, n, k);
     }
 };
 
@@ -27,6 +39,12 @@ template <int I> struct Koef {
 
 const std::array<QZ_Effect_Koef::Kernel, qz::OPER_KERNELS> QZ_Effect_Koef::kernels =
     qz::kernel_table<QZ_Effect_Koef::Kernel, Koef, qz::OPER_KERNELS>();
+const std::array<QZ_Effect_Koef::Kernel, qz::OPER_KERNELS> QZ_Effect_Koef::kernels_avx2 =
+    qz::kernel_table<QZ_Effect_Koef::Kernel, KoefWide, qz::OPER_KERNELS>();
+
+const std::array<QZ_Effect_Koef::Kernel, qz::OPER_KERNELS>& QZ_Effect_Koef::table() {
+    return qz::isa::level() >= qz::isa::AVX2 ? kernels_avx2 : kernels;
+}
 
 int32_t QZ_Effect_Koef::factor(double k) {
     // Truncates as the exact value would: k * 2^31 is exact, and the quotient
@@ -43,7 +61,7 @@ void QZ_Effect_Koef::process() {
     const int32_t* in = samples(i);
     int32_t m = mode, op = oper, k = K;
     if (n <= 0 || m < 0 || m >= qz::MODE_COUNT || op < 0 || op >= qz::OPER_COUNT) return;
-    kernels[size_t(op * qz::MODE_COUNT + m)](in, out, n, k);
+    table()[size_t(op * qz::MODE_COUNT + m)](in, out, n, k);
 }
 
 QZ_value QZ_Effect_Koef::m_i(QZ_Effect_Koef* e, QZ_value v) {

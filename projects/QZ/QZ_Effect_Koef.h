@@ -19,7 +19,11 @@ public:
     static int32_t factor(double k);
 
     using Kernel = void (*)(const int32_t* in, int32_t* out, int32_t n, int32_t K);
+    // The loops for every processor, the same loops for processors with AVX2,
+    // and the ones this processor runs (qz::isa).
     static const std::array<Kernel, qz::OPER_KERNELS> kernels;
+    static const std::array<Kernel, qz::OPER_KERNELS> kernels_avx2;
+    static const std::array<Kernel, qz::OPER_KERNELS>& table();
 
     // The block as another loop runs it over stretches: its kernel and factor
     // as one pass reads them.
@@ -30,7 +34,7 @@ public:
         bool load(const QZ_Effect_Koef& e, const QZ_Buffer* in, const QZ_Buffer* out) {
             const int32_t k = int32_t(e.oper) * qz::MODE_COUNT + e.mode;
             if (k < 0 || k >= qz::OPER_KERNELS || e.i != in || e.o != out) return false;
-            kernel = kernels[size_t(k)];
+            kernel = table()[size_t(k)];
             K = e.K;
             return true;
         }

@@ -1,5 +1,6 @@
 #include "QZ_Effect_Oper.h"
 
+#include "QZ_Isa.h"
 #include "QZ_Options.h"
 
 namespace {
@@ -15,11 +16,23 @@ template <int Op> inline int32_t apply(int32_t a, int32_t b) {
         return qz::div_q24<false>(a, b); // zero counts as positive
 }
 
+template <int I>
+[[gnu::always_inline]] inline void loop(const int32_t* a, const int32_t* b, int32_t* out,
+                                        int32_t n) {
+    constexpr int op = I / qz::MODE_COUNT, mode = I % qz::MODE_COUNT;
+    for (int32_t j = 0; j < n; ++j)
+        out[j] = qz::combine<mode>(out[j], apply<op>(a[j], b[j]));
+}
+
 template <int I> struct Oper {
     static void run(const int32_t* a, const int32_t* b, int32_t* out, int32_t n) {
-        constexpr int op = I / qz::MODE_COUNT, mode = I % qz::MODE_COUNT;
-        for (int32_t j = 0; j < n; ++j)
-            out[j] = qz::combine<mode>(out[j], apply<op>(a[j], b[j]));
+        loop<I>(a, b, out, n);
+    }
+};
+// The same loop in AVX2's wider registers.
+template <int I> struct OperWide {
+    QZ_AVX2 static void run(const int32_t* a, const int32_t* b, int32_t* out, int32_t n) {
+        loop<I>(a, b, out, n);
     }
 };
 
@@ -27,6 +40,12 @@ template <int I> struct Oper {
 
 const std::array<QZ_Effect_Oper::Kernel, qz::OPER_KERNELS> QZ_Effect_Oper::kernels =
     qz::kernel_table<QZ_Effect_Oper::Kernel, Oper, qz::OPER_KERNELS>();
+const std::array<QZ_Effect_Oper::Kernel, qz::OPER_KERNELS> QZ_Effect_Oper::kernels_avx2 =
+    qz::kernel_table<QZ_Effect_Oper::Kernel, OperWide, qz::OPER_KERNELS>();
+
+const std::array<QZ_Effect_Oper::Kernel, qz::OPER_KERNELS>& QZ_Effect_Oper::table() {
+    return qz::isa::level() >= qz::isa::AVX2 ? kernels_avx2 : kernels;
+}
 
 void QZ_Effect_Oper::process() {
     if (!i1 || !i2 || !o) return;
@@ -36,7 +55,7 @@ void QZ_Effect_Oper::process() {
     const int32_t* b = samples(i2);
     int32_t m = mode, op = oper;
     if (n <= 0 || m < 0 || m >= qz::MODE_COUNT || op < 0 || op >= qz::OPER_COUNT) return;
-    kernels[size_t(op * qz::MODE_COUNT + m)](a, b, out, n);
+    table()[size_t(op * qz::MODE_COUNT + m)](a, b, out, n);
 }
 
 QZ_value QZ_Effect_Oper::m_i1(QZ_Effect_Oper* e, QZ_value v) {

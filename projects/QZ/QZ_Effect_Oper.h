@@ -16,7 +16,11 @@ public:
     void process() override;
 
     using Kernel = void (*)(const int32_t* a, const int32_t* b, int32_t* out, int32_t n);
+    // The loops for every processor, the same loops for processors with AVX2,
+    // and the ones this processor runs (qz::isa).
     static const std::array<Kernel, qz::OPER_KERNELS> kernels;
+    static const std::array<Kernel, qz::OPER_KERNELS> kernels_avx2;
+    static const std::array<Kernel, qz::OPER_KERNELS>& table();
 
     // The block as another loop runs it over stretches: its kernel as one
     // pass reads it.
@@ -29,7 +33,7 @@ public:
             const int32_t k = int32_t(e.oper) * qz::MODE_COUNT + e.mode;
             if (k < 0 || k >= qz::OPER_KERNELS || e.i1 != a || e.i2 != b || e.o != out)
                 return false;
-            kernel = kernels[size_t(k)];
+            kernel = table()[size_t(k)];
             return true;
         }
         void run(const int32_t* a, const int32_t* b, int32_t* out, int32_t n) const {

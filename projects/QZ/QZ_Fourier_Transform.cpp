@@ -1,13 +1,19 @@
 #include "QZ_Fourier_Transform.h"
 
+#include "QZ_Isa.h"
 #include "QZ_Math.h"
 #include "QZ_Options.h"
 #include "QZ_Sine.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
+
+#if QZ_WIDE_LOOPS
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -85,6 +91,118 @@ template <bool Forward> void run_kernel(int32_t* x, int32_t M) {
     }
 }
 
+// The twiddles of each stage in the order its butterflies take them, as
+// pairs (C, S): stage s (2^s pairs) from pair 2^s - 1 on.
+struct StageTwiddles {
+    int32_t w[2 * QZ_Fourier_Transform::TWIDDLES * 2];
+};
+
+const StageTwiddles& stage_twiddles() {
+    static const StageTwiddles table = [] {
+        const QZ_Fourier_Transform::Twiddles& tw = QZ_Fourier_Transform::twiddles();
+        StageTwiddles t{};
+        for (int32_t st = 0; st <= QZ_Fourier_Transform::MAX_M; ++st) {
+            const int32_t half = int32_t(1) << st, step = int32_t(1) << (11 - st);
+            int32_t* w = t.w + 2 * (half - 1);
+            for (int32_t k = 0; k < half; ++k) {
+                w[2 * k] = tw.C[k * step];
+                w[2 * k + 1] = tw.S[k * step];
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
+// 12-bit reversals: n with its M + 1 low bits reversed is r[n] >> (11 - M).
+struct Reversals {
+    uint16_t r[2 * QZ_Fourier_Transform::TWIDDLES];
+};
+
+const Reversals& reversals() {
+    static const Reversals table = [] {
+        Reversals t{};
+        for (int32_t n = 0; n < 2 * QZ_Fourier_Transform::TWIDDLES; ++n)
+            t.r[n] = uint16_t(QZ_Fourier_Transform::reversed(n, QZ_Fourier_Transform::MAX_M));
+        return t;
+    }();
+    return table;
+}
+
+#if QZ_WIDE_LOOPS
+// Four butterflies at once in AVX2's registers: T and B four complex values
+// each, W their twiddles as (C, S) pairs. The same products and sums as
+// butterfly(): each 32 x 32 product's high word is the odd word of its
+// 64-bit lane.
+template <bool Forward> struct Wide {
+    QZ_AVX2 static inline void fly(__m256i& T, __m256i& B, __m256i W) {
+        const __m256i S = _mm256_srli_epi64(W, 32); // S in the even words, as C is in W
+        const __m256i Bi = _mm256_srli_epi64(B, 32);
+        const __m256i pr = _mm256_sub_epi32(_mm256_mul_epi32(B, W), _mm256_mul_epi32(Bi, S));
+        const __m256i pi = _mm256_add_epi32(_mm256_mul_epi32(B, S), _mm256_mul_epi32(Bi, W));
+        __m256i d = _mm256_blend_epi32(_mm256_srli_epi64(pr, 32), pi, 0xAA);
+        __m256i t = T;
+        if constexpr (Forward)
+            t = _mm256_srai_epi32(t, 1);
+        else
+            d = _mm256_add_epi32(d, d);
+        T = _mm256_add_epi32(t, d);
+        B = _mm256_sub_epi32(t, d);
+    }
+
+    // N >= 8: stages 0 to 2 in registers, eight values at a time, then the
+    // others four butterflies at a time.
+    QZ_AVX2 static void run(int32_t* x, int32_t M) {
+        const int32_t N = int32_t(1) << (M + 1);
+        const int32_t* w = stage_twiddles().w;
+        auto at = [](int32_t* p) { return reinterpret_cast<__m256i*>(p); };
+        const __m256i W0 = _mm256_set1_epi64x(int64_t(uint32_t(w[0])) | int64_t(w[1]) << 32);
+        const __m256i W1 =
+            _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 2)));
+        const __m256i W2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 6));
+        for (int32_t* e = x; e < x + 2 * N; e += 16) {
+            __m256i a = _mm256_loadu_si256(at(e)), b = _mm256_loadu_si256(at(e + 8));
+            // stage 0: pairs (0, 1), (2, 3), ...
+            __m256i t = _mm256_unpacklo_epi64(a, b), u = _mm256_unpackhi_epi64(a, b);
+            fly(t, u, W0);
+            a = _mm256_unpacklo_epi64(t, u);
+            b = _mm256_unpackhi_epi64(t, u);
+            // stage 1: pairs (0, 2), (1, 3), (4, 6), (5, 7)
+            t = _mm256_permute2x128_si256(a, b, 0x20);
+            u = _mm256_permute2x128_si256(a, b, 0x31);
+            fly(t, u, W1);
+            a = _mm256_permute2x128_si256(t, u, 0x20);
+            b = _mm256_permute2x128_si256(t, u, 0x31);
+            // stage 2: pairs (k, k + 4)
+            fly(a, b, W2);
+            _mm256_storeu_si256(at(e), a);
+            _mm256_storeu_si256(at(e + 8), b);
+        }
+        for (int32_t st = 3; st <= M; ++st) {
+            const int32_t half = int32_t(1) << st;
+            const int32_t* ws = w + 2 * (half - 1);
+            for (int32_t base = 0; base < N; base += 2 * half) {
+                int32_t* T = x + 2 * base;
+                int32_t* B = T + 2 * half;
+                for (int32_t k = 0; k < 2 * half; k += 8) {
+                    __m256i t = _mm256_loadu_si256(at(T + k)), u = _mm256_loadu_si256(at(B + k));
+                    fly(t, u, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ws + k)));
+                    _mm256_storeu_si256(at(T + k), t);
+                    _mm256_storeu_si256(at(B + k), u);
+                }
+            }
+        }
+    }
+};
+#endif
+
+template <bool Forward> void kernel(int32_t* x, int32_t M) {
+#if QZ_WIDE_LOOPS
+    if (M >= 2 && qz::isa::level() >= qz::isa::AVX2) return Wide<Forward>::run(x, M);
+#endif
+    run_kernel<Forward>(x, M);
+}
+
 } // namespace
 
 const QZ_Fourier_Transform::Twiddles& QZ_Fourier_Transform::twiddles() {
@@ -101,7 +219,10 @@ const QZ_Fourier_Transform::Twiddles& QZ_Fourier_Transform::twiddles() {
 }
 
 QZ_Fourier_Transform::QZ_Fourier_Transform() {
+    // made here, by a command, never by a pass
     twiddles();
+    stage_twiddles();
+    reversals();
 }
 
 QZ_Fourier_Transform::~QZ_Fourier_Transform() {
@@ -120,10 +241,10 @@ int32_t QZ_Fourier_Transform::reversed(int32_t n, int32_t M) {
 }
 
 void QZ_Fourier_Transform::forward_kernel(int32_t* x, int32_t M) {
-    run_kernel<true>(x, M);
+    kernel<true>(x, M);
 }
 void QZ_Fourier_Transform::backward_kernel(int32_t* x, int32_t M) {
-    run_kernel<false>(x, M);
+    kernel<false>(x, M);
 }
 
 void QZ_Fourier_Transform::forward(const int32_t* in, int32_t n) {
@@ -139,18 +260,20 @@ void QZ_Fourier_Transform::forward(const int32_t* in, int32_t n) {
             in += n - N;
             n = N;
         }
-        for (int32_t k = 0; k < n; ++k) {
-            h[p] = in[k];
-            if (++p == N) p = 0;
-        }
+        const int32_t first = std::min(n, N - p);
+        std::memcpy(h + p, in, size_t(first) * sizeof *h);
+        std::memcpy(h, in + first, size_t(n - first) * sizeof *h);
+        p = (p + n) & (N - 1);
     }
     history->ring = p;
     const double* w = window == 1 ? window_weights[s].load(std::memory_order_acquire) : nullptr;
     int32_t* x = work->data;
+    // the oldest sample first: sample k of the frame goes to place reversed(k)
+    const uint16_t* rev = reversals().r;
+    const int shift = 11 - s;
     for (int32_t k = 0; k < N; ++k) {
-        const int32_t v = h[p];
-        if (++p == N) p = 0;
-        const int32_t r = 2 * reversed(k, s);
+        const int32_t v = h[(p + k) & (N - 1)];
+        const int32_t r = 2 * (rev[k] >> shift);
         x[r] = w ? qz::trunc32(double(v) * w[k]) : v;
         x[r + 1] = 0;
     }
@@ -161,11 +284,19 @@ void QZ_Fourier_Transform::backward(const int32_t* in, int32_t n) {
     const int32_t N = points();
     if (N == 0 || !work || work->usable() < 2 * N) return;
     int32_t* x = work->data;
+    const uint16_t* rev = reversals().r;
+    const int shift = 11 - s;
     // a short spectrum is read as far as it goes; the bins past it are 0
-    for (int32_t k = 0; k < N; ++k) {
-        const int32_t r = 2 * reversed(k, s);
+    const int32_t whole = in && n > 0 ? std::min(N, n / 2) : 0;
+    for (int32_t k = 0; k < whole; ++k) {
+        const int32_t r = 2 * (rev[k] >> shift);
+        x[r] = in[2 * k];
+        x[r + 1] = in[2 * k + 1];
+    }
+    for (int32_t k = whole; k < N; ++k) {
+        const int32_t r = 2 * (rev[k] >> shift);
         x[r] = in && 2 * k < n ? in[2 * k] : 0;
-        x[r + 1] = in && 2 * k + 1 < n ? in[2 * k + 1] : 0;
+        x[r + 1] = 0;
     }
     backward_kernel(x, s);
 }

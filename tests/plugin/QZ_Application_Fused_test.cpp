@@ -5,6 +5,7 @@
 #include "QZ_Effect_Dist.h"
 #include "QZ_Effect_Hipass.h"
 #include "QZ_Interpret.h"
+#include "QZ_Isa.h"
 #include "QZ_PluginHost.h"
 #include "QZ_TestSupport.h"
 
@@ -122,6 +123,30 @@ TEST(FusedPass, MatchesTheChainBitForBitUnderRandomAutomation) {
     EXPECT_GT(p.fused.app().fusedPasses, uint64_t(total) / 2);
     EXPECT_LT(p.fused.app().fusedPasses, uint64_t(total));
     EXPECT_EQ(p.ref.app().fusedPasses, 0u);
+}
+
+// The loops for every processor against the chain as well: the run above
+// takes the wider ones where the processor has them.
+TEST(FusedPass, BaselineLoopsMatchTheChainBitForBit) {
+    struct Hold {
+        qz::isa::Level before = qz::isa::limit(qz::isa::BASE);
+        ~Hold() { qz::isa::limit(before); }
+    } hold;
+    Pair p;
+    std::mt19937 g(20261209);
+    p.rate(44100.0f);
+    size_t frames = 0;
+    while (frames < 44100u * 10) {
+        const unsigned event = g() % 24;
+        if (event == 0)
+            p.set(0, g() % 3 ? 1.0f : 0.3f);
+        else if (event < 8)
+            p.set(1 + int32_t(g() % 3), float(g() % 1001) / 1000.0f);
+        size_t n = g() % 4 == 0 ? 1 + g() % 16 : g() % 4 == 0 ? 1 + g() % 4096 : 64 << (g() % 4);
+        ASSERT_TRUE(p.process(signal(g, n))) << "after " << frames << " frames";
+        frames += n;
+    }
+    EXPECT_GT(p.fused.app().fusedPasses, 0u);
 }
 
 // Settings of the chain the loop covers and settings it leaves to the chain's pass.

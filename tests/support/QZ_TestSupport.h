@@ -1,5 +1,6 @@
 #pragma once
 #include "QZ_Error.h"
+#include "QZ_Isa.h"
 #include "QZ_Pix.h"
 
 #include <cstdint>
@@ -49,6 +50,16 @@ template <class F> std::string stdout_of(F&& f) {
     begin_stdout_capture();
     std::forward<F>(f)();
     return end_stdout_capture();
+}
+
+// Runs f(level) with the sample loops held at each instruction-set level this
+// processor offers, the baseline first; the widest again afterwards.
+template <class F> void at_every_level(F&& f) {
+    for (int32_t l = qz::isa::BASE; l <= qz::isa::offered(); ++l) {
+        const qz::isa::Level before = qz::isa::limit(qz::isa::Level(l));
+        f(qz::isa::Level(l));
+        qz::isa::limit(before);
+    }
 }
 
 // The process's resident memory in bytes (natively; 0 where unknown), read

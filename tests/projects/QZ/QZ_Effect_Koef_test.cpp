@@ -31,34 +31,37 @@ TEST(Koef, FactorFigures) {
 }
 
 TEST(Koef, MatchesReferenceForEveryOperatorModeAndFactor) {
-    const int n = 203;
-    const char* const opers[] = {"add", "sub", "mul", "div"};
-    const int32_t factors[] = {0,         1,          -1,       1 << 24,  INT32_MAX,
-                               INT32_MIN, -(1 << 30), 16909320, 987654321};
-    for (int op = 0; op < 4; ++op)
-        for (int mode = 0; mode < 6; ++mode)
-            for (int in_place = 0; in_place < 2; ++in_place) {
-                Chain c(n);
-                QZ_Buffer* in = c.buffer();
-                QZ_Buffer* out = in_place ? in : c.buffer();
-                auto* e =
-                    c.block<QZ_Effect_Koef>(std::string("QZ_Effect_Koef -i %o -o %o -oper ") +
-                                                opers[op] + " -mode " + qz::test::mode_name(mode),
-                                            in, out);
-                for (int32_t K : factors) {
-                    e->K = K;
-                    uint32_t seed = uint32_t(op * 1000 + mode * 10 + in_place) ^ uint32_t(K);
-                    c.set(in, qz::test::random_samples(n, seed));
-                    if (!in_place) c.set(out, qz::test::random_samples(n, seed + 1));
-                    auto x = c.get(in), before = c.get(out);
-                    c.run();
-                    std::vector<int32_t> r(n);
-                    for (size_t j = 0; j < r.size(); ++j)
-                        r[j] = qz::test::ref_oper(op, x[j], K, true);
-                    ASSERT_TRUE(qz::test::written(mode, c.get(out), before, r))
-                        << opers[op] << " K " << K;
+    // the baseline loops and the wider ones where the processor has them
+    qz::test::at_every_level([](qz::isa::Level level) {
+        const int n = 203;
+        const char* const opers[] = {"add", "sub", "mul", "div"};
+        const int32_t factors[] = {0,         1,          -1,       1 << 24,  INT32_MAX,
+                                   INT32_MIN, -(1 << 30), 16909320, 987654321};
+        for (int op = 0; op < 4; ++op)
+            for (int mode = 0; mode < 6; ++mode)
+                for (int in_place = 0; in_place < 2; ++in_place) {
+                    Chain c(n);
+                    QZ_Buffer* in = c.buffer();
+                    QZ_Buffer* out = in_place ? in : c.buffer();
+                    auto* e = c.block<QZ_Effect_Koef>(
+                        std::string("QZ_Effect_Koef -i %o -o %o -oper ") + opers[op] + " -mode " +
+                            qz::test::mode_name(mode),
+                        in, out);
+                    for (int32_t K : factors) {
+                        e->K = K;
+                        uint32_t seed = uint32_t(op * 1000 + mode * 10 + in_place) ^ uint32_t(K);
+                        c.set(in, qz::test::random_samples(n, seed));
+                        if (!in_place) c.set(out, qz::test::random_samples(n, seed + 1));
+                        auto x = c.get(in), before = c.get(out);
+                        c.run();
+                        std::vector<int32_t> r(n);
+                        for (size_t j = 0; j < r.size(); ++j)
+                            r[j] = qz::test::ref_oper(op, x[j], K, true);
+                        ASSERT_TRUE(qz::test::written(mode, c.get(out), before, r))
+                            << opers[op] << " K " << K << " level " << level;
+                    }
                 }
-            }
+    });
 }
 
 TEST(Koef, SumWrapsAndZeroCountsAsNegativeInTheQuotient) {

@@ -24,29 +24,33 @@ std::vector<int32_t> oper(const char* op, std::vector<int32_t> a, std::vector<in
 }
 
 TEST(Oper, MatchesReferenceForEveryOperatorModeAndAliasing) {
-    const int n = 301; // odd: the vector loops' tails run too
-    for (int op = 0; op < 4; ++op)
-        for (int mode = 0; mode < 6; ++mode)
-            for (int alias = 0; alias < 4; ++alias) { // apart, o = i1, o = i2, all one
-                Chain c(n);
-                QZ_Buffer* x = c.buffer();
-                QZ_Buffer* y = alias == 3 ? x : c.buffer();
-                QZ_Buffer* o = alias == 1 || alias == 3 ? x : alias == 2 ? y : c.buffer();
-                c.block<QZ_Effect_Oper>(std::string("QZ_Effect_Oper -i1 %o -i2 %o -o %o -oper ") +
-                                            opers[op] + " -mode " + qz::test::mode_name(mode),
-                                        x, y, o);
-                uint32_t seed = uint32_t(op * 100 + mode * 10 + alias);
-                c.set(x, qz::test::random_samples(n, seed));
-                if (y != x) c.set(y, qz::test::random_samples(n, seed + 1000));
-                if (o != x && o != y) c.set(o, qz::test::random_samples(n, seed + 2000));
-                auto a = c.get(x), b = c.get(y), before = c.get(o);
-                c.run();
-                std::vector<int32_t> r(n);
-                for (size_t j = 0; j < r.size(); ++j)
-                    r[j] = qz::test::ref_oper(op, a[j], b[j], false);
-                ASSERT_TRUE(qz::test::written(mode, c.get(o), before, r))
-                    << opers[op] << " alias " << alias;
-            }
+    // the baseline loops and the wider ones where the processor has them
+    qz::test::at_every_level([](qz::isa::Level level) {
+        const int n = 301; // odd: the vector loops' tails run too
+        for (int op = 0; op < 4; ++op)
+            for (int mode = 0; mode < 6; ++mode)
+                for (int alias = 0; alias < 4; ++alias) { // apart, o = i1, o = i2, all one
+                    Chain c(n);
+                    QZ_Buffer* x = c.buffer();
+                    QZ_Buffer* y = alias == 3 ? x : c.buffer();
+                    QZ_Buffer* o = alias == 1 || alias == 3 ? x : alias == 2 ? y : c.buffer();
+                    c.block<QZ_Effect_Oper>(
+                        std::string("QZ_Effect_Oper -i1 %o -i2 %o -o %o -oper ") + opers[op] +
+                            " -mode " + qz::test::mode_name(mode),
+                        x, y, o);
+                    uint32_t seed = uint32_t(op * 100 + mode * 10 + alias);
+                    c.set(x, qz::test::random_samples(n, seed));
+                    if (y != x) c.set(y, qz::test::random_samples(n, seed + 1000));
+                    if (o != x && o != y) c.set(o, qz::test::random_samples(n, seed + 2000));
+                    auto a = c.get(x), b = c.get(y), before = c.get(o);
+                    c.run();
+                    std::vector<int32_t> r(n);
+                    for (size_t j = 0; j < r.size(); ++j)
+                        r[j] = qz::test::ref_oper(op, a[j], b[j], false);
+                    ASSERT_TRUE(qz::test::written(mode, c.get(o), before, r))
+                        << opers[op] << " alias " << alias << " level " << level;
+                }
+    });
 }
 
 TEST(Oper, Figures) {
