@@ -217,7 +217,7 @@ bool QZ_Application::fusedPass() {
     // chain over the stretch.
     Scratch scratch;
 #if QZ_WIDE_LOOPS && defined(__SSE2__)
-    const bool wide = qz::isa::level() >= qz::isa::AVX2;
+    const bool wide = qz::isa::wide();
 #endif
     auto stretch = [&](const int32_t* in, int32_t len, const int32_t* out, int32_t m) {
 #if QZ_WIDE_LOOPS && defined(__SSE2__)

@@ -43,7 +43,7 @@ const std::array<QZ_Effect_Koef::Kernel, qz::OPER_KERNELS> QZ_Effect_Koef::kerne
     qz::kernel_table<QZ_Effect_Koef::Kernel, KoefWide, qz::OPER_KERNELS>();
 
 const std::array<QZ_Effect_Koef::Kernel, qz::OPER_KERNELS>& QZ_Effect_Koef::table() {
-    return qz::isa::level() >= qz::isa::AVX2 ? kernels_avx2 : kernels;
+    return qz::isa::wide() ? kernels_avx2 : kernels;
 }
 
 int32_t QZ_Effect_Koef::factor(double k) {

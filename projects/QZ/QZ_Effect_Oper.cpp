@@ -44,7 +44,7 @@ const std::array<QZ_Effect_Oper::Kernel, qz::OPER_KERNELS> QZ_Effect_Oper::kerne
     qz::kernel_table<QZ_Effect_Oper::Kernel, OperWide, qz::OPER_KERNELS>();
 
 const std::array<QZ_Effect_Oper::Kernel, qz::OPER_KERNELS>& QZ_Effect_Oper::table() {
-    return qz::isa::level() >= qz::isa::AVX2 ? kernels_avx2 : kernels;
+    return qz::isa::wide() ? kernels_avx2 : kernels;
 }
 
 void QZ_Effect_Oper::process() {

@@ -198,7 +198,7 @@ template <bool Forward> struct Wide {
 
 template <bool Forward> void kernel(int32_t* x, int32_t M) {
 #if QZ_WIDE_LOOPS
-    if (M >= 2 && qz::isa::level() >= qz::isa::AVX2) return Wide<Forward>::run(x, M);
+    if (M >= 2 && qz::isa::wide()) return Wide<Forward>::run(x, M);
 #endif
     run_kernel<Forward>(x, M);
 }

@@ -23,6 +23,10 @@ enum Level : int32_t { BASE, AVX2 };
 Level offered();
 // The level loops run at: offered(), or less while a test holds it lower.
 Level level();
+// Whether loops take their AVX2 versions now.
+inline bool wide() {
+    return level() >= AVX2;
+}
 // Holds level() at or below `most` (never above offered()); answers the
 // previous bound. For tests.
 Level limit(Level most);
