@@ -81,16 +81,4 @@ TEST(LibraryBesideAPeerDeathTest, ThePeersCallsStayTheirsWhenOursAreGlobal) {
     EXPECT_EXIT(load(false), ::testing::ExitedWithCode(0), "");
 }
 
-// What is not an entry point is not there to be found.
-TEST(LibraryBesideAPeer, ExportsNothingButTheEntryPoints) {
-    qz::test::Library lib(qz::test::plugin_library_path());
-    ASSERT_TRUE(lib.loaded()) << qz::test::plugin_library_path();
-    EXPECT_NE(lib.symbol("VSTPluginMain"), nullptr);
-    EXPECT_NE(lib.symbol("main"), nullptr);
-    for (const char* name :
-         {"MAIN", "_MAIN", "_VSTPluginMain", "hInstance", "QZ_OK", "__QZ", "QZ_initall",
-          "_ZN12AudioEffectX13getVstVersionEv", "_ZN12QZ_Soundpipe7processEv"})
-        EXPECT_EQ(lib.symbol(name), nullptr) << name;
-}
-
 } // namespace
