@@ -3,44 +3,28 @@
 // the program runs under AddressSanitizer and LeakSanitizer, which fail the
 // run on any fault, at exit included.
 #include "QZ_Object.h"
+#include "rampart_Process_Posix.h"
 #include "rampart_TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <map>
 #include <regex>
-#include <spawn.h>
-#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
 // qzsh with a pipe at each end; standard error goes to a file.
 class Session {
 public:
-    explicit Session(const std::string& err_file) : err_(err_file) {
+    Session() : err_(rampart::test::scratch_dir() + "/stderr.txt") {
         int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return;
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, in[0], 0);
-        posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-        posix_spawn_file_actions_addopen(&fa, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        for (int fd : {in[0], in[1], out[0], out[1]})
-            posix_spawn_file_actions_addclose(&fa, fd);
-        std::string program = rampart::test::build_dir() + "/qzsh";
-        char* argv[] = {program.data(), nullptr};
-        if (posix_spawn(&pid_, program.c_str(), &fa, nullptr, argv, environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&fa);
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
+        pid_ = rampart::test::spawn_built("qzsh", {}, in[0], out[1], err_);
         close(in[0]);
         close(out[1]);
         to_ = fdopen(in[1], "w");
@@ -65,6 +49,11 @@ public:
         } while (got.rfind("derar: ", 0) == 0);
         return got;
     }
+    // The handle a creating line printed first.
+    std::string made(const std::string& line) {
+        std::string answer = say(line);
+        return answer.substr(0, answer.find(' '));
+    }
 
     // Ends the input; answers the exit status (-1 for a signal).
     int finish() {
@@ -83,42 +72,25 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    std::string errors() const {
-        std::ifstream f(err_);
-        std::stringstream s;
-        s << f.rdbuf();
-        return s.str();
-    }
+    std::string errors() const { return rampart::test::file_bytes(err_); }
 
 private:
     std::string err_;
-    pid_t pid_ = -1;
+    int pid_ = -1;
     std::FILE* to_ = nullptr;
     std::FILE* from_ = nullptr;
 };
 
-// The handle a creating line printed first.
-std::string handle(const std::string& answer) {
-    return answer.substr(0, answer.find(' '));
-}
-
-std::string expand(std::string s, const std::map<std::string, std::string>& names) {
-    for (const auto& [name, value] : names)
-        for (size_t at; (at = s.find(name)) != std::string::npos;)
-            s.replace(at, name.size(), value);
-    return s;
-}
-
 // One object of every class of the class table that commands can make, each
 // given its size and its buffers, all left alive for the exit to delete.
 TEST(QzshSession, EveryClassSizedAndLeftAliveExitsClean) {
-    Session sh(rampart::test::scratch_dir() + "/stderr.txt");
+    Session sh;
     ASSERT_TRUE(sh.running());
-    const std::regex made("0x[0-9A-F]+( .*)?");
+    const std::regex handle("0x[0-9A-F]+( .*)?");
     std::map<std::string, std::string> names;
-    names["{P}"] = handle(sh.say("QZ_Soundpipe -bl 64"));
-    names["{B}"] = handle(sh.say("QZ_Buffer -l 64"));
-    names["{S}"] = handle(sh.say("QZ_Buffer"));
+    names["{P}"] = sh.made("QZ_Soundpipe -bl 64");
+    names["{B}"] = sh.made("QZ_Buffer -l 64");
+    names["{S}"] = sh.made("QZ_Buffer");
     const std::map<std::string, std::string> options = {
         {"QZ_Soundpipe", "-bl 32"},
         {"QZ_Buffer", "-l 128 -t spare -limit 9"},
@@ -152,9 +124,10 @@ TEST(QzshSession, EveryClassSizedAndLeftAliveExitsClean) {
         if (!c->descriptor[0].create) continue; // abstract: made through its subclasses
         auto o = options.find(c->name);
         ASSERT_NE(o, options.end()) << c->name << " has no line in this session";
-        const std::string line = std::string(c->name) + " " + expand(o->second, names);
+        const std::string line =
+            std::string(c->name) + " " + rampart::test::expand(o->second, names);
         const std::string answer = sh.say(line);
-        EXPECT_TRUE(std::regex_match(answer, made)) << line << "\n" << answer;
+        EXPECT_TRUE(std::regex_match(answer, handle)) << line << "\n" << answer;
         ++classes;
     }
     EXPECT_EQ(classes, 26);
@@ -165,20 +138,20 @@ TEST(QzshSession, EveryClassSizedAndLeftAliveExitsClean) {
 // The gate's own parts and outputs stay out of reach of a typed delete, and
 // what the session deleted is no handle any more.
 TEST(QzshSession, OwnedAndDeletedObjectsAreRefused) {
-    Session sh(rampart::test::scratch_dir() + "/stderr.txt");
+    Session sh;
     ASSERT_TRUE(sh.running());
     sh.say("QZ_Soundpipe -bl 64");
-    const std::string x = handle(sh.say("QZ_Buffer -l 64"));
-    const std::string gate = handle(sh.say("QZ_Fourier_Noisegate -i " + x));
-    const std::string out = handle(sh.say("QZ_Fourier_Noisegate " + gate + " -o1"));
-    const std::string profile = handle(sh.say("QZ_Fourier_Noisegate " + gate + " -w"));
+    const std::string x = sh.made("QZ_Buffer -l 64");
+    const std::string gate = sh.made("QZ_Fourier_Noisegate -i " + x);
+    const std::string out = sh.made("QZ_Fourier_Noisegate " + gate + " -o1");
+    const std::string profile = sh.made("QZ_Fourier_Noisegate " + gate + " -w");
     EXPECT_EQ(sh.say("QZ_Buffer " + out + " -delete"), "error: Param not found");
     EXPECT_EQ(sh.say("QZ_Object " + profile + " -delete"), "error: Param not found");
     EXPECT_EQ(sh.say("QZ_Buffer " + x + " -delete"), "");
     EXPECT_EQ(sh.say("QZ_Buffer " + x + " -delete"), "error: Param not found");
     EXPECT_EQ(sh.say("QZ_Fourier_Noisegate " + gate + " -i " + x), "error: Param not found");
     // the output it makes now is as long as the spectrum was, not read from it
-    const std::string second = handle(sh.say("QZ_Fourier_Noisegate " + gate + " -o2"));
+    const std::string second = sh.made("QZ_Fourier_Noisegate " + gate + " -o2");
     EXPECT_EQ(sh.say("QZ_Buffer " + second + " -l"), "64");
     EXPECT_EQ(sh.finish(), 1);
     EXPECT_EQ(sh.errors(), "");

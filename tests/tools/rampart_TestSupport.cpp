@@ -109,6 +109,13 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+std::string expand(std::string text, const std::map<std::string, std::string>& names) {
+    for (const auto& [name, value] : names)
+        for (size_t at; (at = text.find(name)) != std::string::npos;)
+            text.replace(at, name.size(), value);
+    return text;
+}
+
 bool file_exists(const std::string& path) {
     return std::filesystem::exists(path);
 }

@@ -3,6 +3,7 @@
 // helpers, and running the real program.
 #include "AudioFile.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,8 @@ struct Refused {
 void expect_refused(const std::vector<Refused>& cases, const std::string& out);
 
 bool contains(const std::string& text, const std::string& part);
+// The text with each name in it (say "{B}") replaced by what names maps it to.
+std::string expand(std::string text, const std::map<std::string, std::string>& names);
 bool file_exists(const std::string& path);
 // A whole file's bytes ("" when it cannot be read).
 std::string file_bytes(const std::string& path);
