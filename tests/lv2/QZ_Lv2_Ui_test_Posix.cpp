@@ -1,14 +1,14 @@
 // The LV2 editor on the X server the runner started, driven as an LV2 host
 // drives it: a parent window of ours, port events, idle calls, and the pointer
-// through XTest. What it shows must be what the VST 2.x editor shows for the
-// same settings; what the user turns reaches the host through its write
-// function, on the host's thread.
+// through XTest. It must show what the VST 2.x editor shows for the same
+// settings, and write what the user turns to the host on the host's thread.
 #include "QZ_HostWindow.h"
 #include "QZ_Lv2.h"
 #include "QZ_Lv2_Names.h"
 #include "QZ_Lv2_Ui.h"
 #include "QZ_Main_Vst_Editor.h"
 #include "QZ_PluginHost.h"
+#include "QZ_RampartValue.h"
 #include "QZ_TestSupport.h"
 #include "Wid.h"
 #include "Win_X11.h"
@@ -19,17 +19,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <thread>
 #include <utility>
 #include <vector>
 
 using namespace qz::lv2;
-using qz::test::Host;
 using qz::test::HostWindow;
 using qz::test::same;
 using qz::test::soon;
@@ -49,17 +46,15 @@ struct Ui {
 
     static void write(LV2UI_Controller c, uint32_t port, uint32_t size, uint32_t protocol,
                       const void* buffer) {
-        auto* ui = static_cast<Ui*>(c);
         EXPECT_EQ(size, sizeof(float));
         EXPECT_EQ(protocol, 0u);
         float v;
         std::memcpy(&v, buffer, sizeof v);
-        ui->writes.emplace_back(port, v);
+        static_cast<Ui*>(c)->writes.emplace_back(port, v);
     }
     static int resized(LV2UI_Feature_Handle handle, int w, int h) {
-        auto* ui = static_cast<Ui*>(handle);
-        ui->width = w;
-        ui->height = h;
+        static_cast<Ui*>(handle)->width = w;
+        static_cast<Ui*>(handle)->height = h;
         return 0;
     }
 
@@ -87,21 +82,26 @@ struct Ui {
         return i->idle(h);
     }
     QZ_Rect rect(int field) { return static_cast<QZ_Wid*>(ui().app.widgets[field])->rect(); }
+    std::pair<int, int> centre(int field) {
+        const QZ_Rect r = rect(field);
+        return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+};
+
+struct Settings {
+    float state = 1.0f, sustain = -6.0f, freq = 150.0f, level = -6.0f;
+    float meterIn = 0.0f, meterOut = 0.0f;
 };
 
 // The VST 2.x editor composed off-screen with the same settings, sent as
-// rampart sends them (port values in the parameters' units).
-struct Settings {
-    float state = 1.0f, sustain = -6.0f, freq = 150.0f, level = -6.0f;
-};
-std::vector<uint32_t> vst_editor(const Settings& s, float meterIn = 0.0f, float meterOut = 0.0f) {
-    Host h;
-    h.set(0, s.state > 0.0f ? 1.0f : 0.0f);
-    h.set(1, float((double(s.sustain) - 0.0) / (-45.0 - 0.0)));
-    h.set(2, float((double(s.freq) - 50.0) / (400.0 - 50.0)));
-    h.set(3, float((double(s.level) + 45.0) / (-3.0 + 45.0)));
-    h.app().meterIn.store(meterIn);
-    h.app().meterOut.store(meterOut);
+// rampart sends them; the meters as the plug-in stores them.
+std::vector<uint32_t> vst_editor(const Settings& s) {
+    qz::test::Host h;
+    const float values[] = {s.state, s.sustain, s.freq, s.level};
+    for (int i = 0; i < 4; ++i)
+        h.set(i, qz::test::rampart_value(i, values[i]));
+    h.app().meterIn.store(std::clamp(s.meterIn, 0.0f, 1.0f));
+    h.app().meterOut.store(std::clamp(s.meterOut, 0.0f, 1.0f));
     QZ_Main_Vst_Editor* e = h.object()->editorObject();
     e->open(nullptr);
     auto px = qz::test::surface_pixels(*static_cast<QZ_Win_Surface*>(e->window()));
@@ -110,19 +110,11 @@ std::vector<uint32_t> vst_editor(const Settings& s, float meterIn = 0.0f, float 
 }
 
 void send(Ui& ui, const Settings& s) {
-    ui.event(STATE, s.state);
-    ui.event(SUSTAIN, s.sustain);
-    ui.event(FREQ, s.freq);
-    ui.event(LEVEL, s.level);
-}
-
-// The parent of an X window.
-uint32_t parent_of(HostWindow& host, uint32_t window) {
-    xcb_query_tree_reply_t* t =
-        xcb_query_tree_reply(host.c, xcb_query_tree(host.c, window), nullptr);
-    const uint32_t parent = t ? t->parent : 0;
-    std::free(t);
-    return parent;
+    const std::pair<uint32_t, float> ports[] = {{STATE, s.state},      {SUSTAIN, s.sustain},
+                                                {FREQ, s.freq},        {LEVEL, s.level},
+                                                {METER_IN, s.meterIn}, {METER_OUT, s.meterOut}};
+    for (auto [port, v] : ports)
+        ui.event(port, v);
 }
 
 // A window's WM_NORMAL_HINTS as {flags, min w, min h, max w, max h, base w,
@@ -146,12 +138,17 @@ class Lv2Ui : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!qz::x11::display_available()) GTEST_SKIP() << "no X server on DISPLAY";
-        host.emplace_back(new HostWindow);
-        // No knob or button lit up by the pointer.
-        host[0]->move(qz::test::EDITOR_W - 1, qz::test::EDITOR_H - 1);
+        host = std::make_unique<HostWindow>();
+        away();
     }
-    HostWindow& window() { return *host[0]; }
-    std::vector<std::unique_ptr<HostWindow>> host;
+    HostWindow& window() { return *host; }
+    // The pointer off every knob and button: none lit up.
+    void away() { host->move(qz::test::EDITOR_W - 1, qz::test::EDITOR_H - 1); }
+    bool shows(const Settings& s) {
+        const auto want = vst_editor(s);
+        return soon([&] { return same(window().pixels(), want); });
+    }
+    std::unique_ptr<HostWindow> host;
 };
 
 TEST_F(Lv2Ui, OpensInTheHostWindowShowingTheVstEditorsPanel) {
@@ -161,23 +158,24 @@ TEST_F(Lv2Ui, OpensInTheHostWindowShowingTheVstEditorsPanel) {
     const uint32_t child = uint32_t(reinterpret_cast<uintptr_t>(ui.widget));
     EXPECT_NE(child, 0u);
     EXPECT_EQ(child, ui.ui().child());
-    EXPECT_EQ(parent_of(window(), child), window().id);
+    xcb_query_tree_reply_t* t =
+        xcb_query_tree_reply(window().c, xcb_query_tree(window().c, child), nullptr);
+    EXPECT_EQ(t ? t->parent : 0, window().id);
+    std::free(t);
     EXPECT_EQ(ui.width, 200);
     EXPECT_EQ(ui.height, 156);
     // Its one size as smallest, largest and base (P_MIN_SIZE | P_MAX_SIZE |
     // P_BASE_SIZE): hosts that fit a window to the child's hints keep it.
     const std::vector<uint32_t> hints = {0x130, 200, 156, 200, 156, 200, 156};
     EXPECT_EQ(size_hints(window(), child), hints);
-    const auto plain = vst_editor({});
-    ASSERT_TRUE(soon([&] { return same(window().pixels(), plain); })) << "the panel did not appear";
+    ASSERT_TRUE(shows({})) << "the panel did not appear";
     if (const char* shot = std::getenv("VR_X11_SHOT")) qz::test::save_png(window().pixels(), shot);
-    // Nothing changed, nothing written.
     EXPECT_EQ(ui.idle(), 0);
     EXPECT_TRUE(ui.writes.empty());
     EXPECT_EQ(ui.said, "");
 }
 
-TEST_F(Lv2Ui, PortEventsShowAsTheVstEditorShowsTheSameSettings) {
+TEST_F(Lv2Ui, PortEventsShowAsTheVstEditorShowsTheSameSettingsAndMeters) {
     Ui ui(window().handle());
     ASSERT_NE(ui.h, nullptr);
     const Settings cases[] = {
@@ -185,18 +183,26 @@ TEST_F(Lv2Ui, PortEventsShowAsTheVstEditorShowsTheSameSettings) {
         {0.0f, -24.0f, 300.0f, -12.0f}, // State off: faded
         {1.0f, -45.0f, 50.0f, -3.0f},   // the ends of the ranges
         {1.0f, -9.3f, 123.4f, -33.3f},  // between knob frames
-        {1.0f, 20.0f, 1e6f, -1e6f},     // beyond: held at the ends, as the plug-in holds them
+        {.meterIn = 0.95f, .meterOut = 0.5f},
+        {.meterIn = 0.3f, .meterOut = 1.0f},
+        {.meterIn = 2.0f, .meterOut = -1.0f}, // held at the ends
+        {},                                   // dark again
+        {1.0f, 20.0f, 1e6f, -1e6f},           // beyond: held at the ends, as the plug-in holds them
     };
+    const auto dark = vst_editor({});
+    const QZ_Rect meter = ui.rect(A::W_METER);
     for (const Settings& s : cases) {
         send(ui, s);
-        const auto want = vst_editor(s);
-        EXPECT_TRUE(soon([&] { return same(window().pixels(), want); }))
-            << s.state << " " << s.sustain << " " << s.freq << " " << s.level;
+        EXPECT_TRUE(shows(s)) << s.state << " " << s.sustain << " " << s.freq << " " << s.level
+                              << " " << s.meterIn << " " << s.meterOut;
+        if (s.meterIn > 0.0f) {
+            EXPECT_GT(qz::test::differing(vst_editor(s), dark, meter), 0);
+        }
         // The host's own values are not sent back to it.
         ui.idle();
         EXPECT_TRUE(ui.writes.empty());
     }
-    // Not a float control value: ignored.
+    // Not a float control value, or not a control port of ours: ignored.
     const double wide = -30.0;
     ui.d->port_event(ui.h, SUSTAIN, sizeof wide, 0, &wide);
     ui.d->port_event(ui.h, SUSTAIN, sizeof(float), 7, &wide);
@@ -205,33 +211,15 @@ TEST_F(Lv2Ui, PortEventsShowAsTheVstEditorShowsTheSameSettings) {
     ui.event(PORTS, 1.0f);
     ui.event(OUT_1, 1.0f);
     EXPECT_EQ(ui.ui().app.sustain.real(), 0.0f); // 20 dB held at the top, 0 dB
-    EXPECT_TRUE(soon([&] { return same(window().pixels(), vst_editor(cases[4])); }));
-}
-
-TEST_F(Lv2Ui, MeterPortsLightTheMeterAsTheVstEditorsMeter) {
-    Ui ui(window().handle());
-    ASSERT_NE(ui.h, nullptr);
-    const QZ_Rect meter = ui.rect(A::W_METER);
-    const auto dark = vst_editor({});
-    ASSERT_TRUE(soon([&] { return same(window().pixels(), dark); }));
-    for (auto [in, out] : {std::pair{0.95f, 0.5f}, {0.3f, 1.0f}, {0.0f, 0.0f}, {2.0f, -1.0f}}) {
-        ui.event(METER_IN, in);
-        ui.event(METER_OUT, out);
-        const auto want = vst_editor({}, std::clamp(in, 0.0f, 1.0f), std::clamp(out, 0.0f, 1.0f));
-        EXPECT_TRUE(soon([&] { return same(window().pixels(), want); })) << in << " " << out;
-        if (in > 0.0f) {
-            EXPECT_GT(qz::test::differing(want, dark, meter), 0);
-        }
-    }
+    EXPECT_TRUE(shows(cases[std::size(cases) - 1]));
 }
 
 TEST_F(Lv2Ui, WhatTheUserTurnsIsWrittenToThePortsFromIdleOnly) {
     Ui ui(window().handle());
     ASSERT_NE(ui.h, nullptr);
-    ASSERT_TRUE(soon([&] { return same(window().pixels(), vst_editor({})); }));
+    ASSERT_TRUE(shows({}));
     // A drag up on the level knob.
-    const QZ_Rect knob = ui.rect(A::W_LEVEL_KNOB);
-    const int x = (knob.left + knob.right) / 2, y = (knob.top + knob.bottom) / 2;
+    const auto [x, y] = ui.centre(A::W_LEVEL_KNOB);
     window().move(x, y);
     window().button(true);
     for (int step = 1; step <= 4; ++step)
@@ -249,8 +237,7 @@ TEST_F(Lv2Ui, WhatTheUserTurnsIsWrittenToThePortsFromIdleOnly) {
     EXPECT_TRUE(ui.writes.empty()) << "written before the host's idle call";
     ui.idle();
     ASSERT_EQ(ui.writes.size(), 1u);
-    EXPECT_EQ(ui.writes[0].first, uint32_t(LEVEL));
-    EXPECT_EQ(ui.writes[0].second, level);
+    EXPECT_EQ(ui.writes[0], std::make_pair(uint32_t(LEVEL), level));
     ui.idle();
     EXPECT_EQ(ui.writes.size(), 1u);
     // The host echoes the value: nothing moves, nothing is written again.
@@ -260,31 +247,26 @@ TEST_F(Lv2Ui, WhatTheUserTurnsIsWrittenToThePortsFromIdleOnly) {
     EXPECT_EQ(ui.ui().app.level.real(), level);
 
     // A click on the button: State off, written as 0.
-    const QZ_Rect button = ui.rect(A::W_BUTTON);
-    window().move((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    const auto [bx, by] = ui.centre(A::W_BUTTON);
+    window().move(bx, by);
     window().button(true);
     window().button(false);
     ASSERT_TRUE(soon([&] { return ui.ui().app.state.whole() == 0; }));
     ui.idle();
     ASSERT_EQ(ui.writes.size(), 2u);
     EXPECT_EQ(ui.writes[1], std::make_pair(uint32_t(STATE), 0.0f));
-    window().move(qz::test::EDITOR_W - 1, qz::test::EDITOR_H - 1);
-    Settings off;
-    off.state = 0.0f;
-    off.level = level;
-    EXPECT_TRUE(soon([&] { return same(window().pixels(), vst_editor(off)); }));
+    away();
+    EXPECT_TRUE(shows({.state = 0.0f, .level = level}));
 }
 
 TEST_F(Lv2Ui, RefusedWithoutAWindowToLiveInOrForAnotherPlugin) {
     const int32_t windows = qz::x11::live_windows();
-    {
-        Ui none(nullptr);
-        EXPECT_EQ(none.h, nullptr);
-        Ui notAWindow(reinterpret_cast<void*>(uintptr_t(0x7FFFFF)));
-        EXPECT_EQ(notAWindow.h, nullptr);
-        Ui other(window().handle(), "urn:another:plugin");
-        EXPECT_EQ(other.h, nullptr);
-    }
+    const std::pair<void*, const char*> refused[] = {
+        {nullptr, uri},
+        {reinterpret_cast<void*>(uintptr_t(0x7FFFFF)), uri}, // not a window
+        {window().handle(), "urn:another:plugin"}};
+    for (auto [parent, plugin] : refused)
+        EXPECT_EQ(Ui(parent, plugin).h, nullptr) << plugin;
     EXPECT_EQ(qz::x11::live_windows(), windows);
     // What the UI offers a host besides: idle and a fixed size.
     const LV2UI_Descriptor* d = lv2ui_descriptor(0);
@@ -310,10 +292,9 @@ TEST_F(Lv2Ui, ClosingLeavesNothingOnTheServerAndAParentGoneFirstIsSurvived) {
     EXPECT_EQ(qz::x11::live_windows(), 0);
     EXPECT_EQ(qz::x11::live_gcs(), 0);
     {
-        auto parent = std::make_unique<HostWindow>();
-        Ui ui(parent->handle());
+        Ui ui(window().handle());
         ASSERT_NE(ui.h, nullptr);
-        parent.reset(); // the host's window, and ours with it, before cleanup
+        host.reset(); // the host's window, and ours with it, before cleanup
         EXPECT_TRUE(soon([] { return qz::x11::live_windows() == 0; }));
         ui.event(SUSTAIN, -30.0f); // repaints asked for a window that is gone
         ui.event(METER_IN, 0.7f);
@@ -327,9 +308,8 @@ TEST_F(Lv2Ui, PortEventsAndIdleOnTheHostsThreadWhileTheEditorDraws) {
     Ui ui(window().handle());
     ASSERT_NE(ui.h, nullptr);
     // The pointer turning the tone knob meanwhile, on the editor's thread.
-    const QZ_Rect knob = ui.rect(A::W_TONE_KNOB);
-    const int x = (knob.left + knob.right) / 2, y = (knob.top + knob.bottom) / 2;
-    std::thread user([&] {
+    const auto [x, y] = ui.centre(A::W_TONE_KNOB);
+    std::thread user([&, x = x, y = y] {
         for (int i = 0; i < 40; ++i) {
             window().move(x, y);
             window().button(true);
@@ -338,11 +318,18 @@ TEST_F(Lv2Ui, PortEventsAndIdleOnTheHostsThreadWhileTheEditorDraws) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
+    Settings last;
     for (int i = 0; i < 3000; ++i) {
-        ui.event(SUSTAIN, -float(i % 46));
-        ui.event(LEVEL, -3.0f - float(i % 43));
-        ui.event(METER_IN, float(i % 10) / 10.0f);
-        ui.event(METER_OUT, float(i % 7) / 7.0f);
+        last = {1.0f,
+                -float(i % 46),
+                0.0f,
+                -3.0f - float(i % 43),
+                float(i % 10) / 10.0f,
+                float(i % 7) / 7.0f};
+        ui.event(SUSTAIN, last.sustain);
+        ui.event(LEVEL, last.level);
+        ui.event(METER_IN, last.meterIn);
+        ui.event(METER_OUT, last.meterOut);
         if (i % 10 == 0) ui.idle();
     }
     user.join();
@@ -350,13 +337,9 @@ TEST_F(Lv2Ui, PortEventsAndIdleOnTheHostsThreadWhileTheEditorDraws) {
     // Only the tone knob was turned by hand: only its port was written.
     for (const auto& [port, v] : ui.writes)
         EXPECT_EQ(port, uint32_t(FREQ)) << v;
-    Settings last;
-    last.sustain = -float(2999 % 46);
-    last.level = -3.0f - float(2999 % 43);
     last.freq = ui.ui().app.freq.real();
-    window().move(qz::test::EDITOR_W - 1, qz::test::EDITOR_H - 1);
-    EXPECT_TRUE(soon(
-        [&] { return same(window().pixels(), vst_editor(last, 0.9f, float(2999 % 7) / 7.0f)); }));
+    away();
+    EXPECT_TRUE(shows(last));
 }
 
 } // namespace

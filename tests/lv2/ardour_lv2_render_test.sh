@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# Renders the test signal through VelvetRampart.lv2 hosted by Debian's Ardour 7
-# (headless: ardour7-lua, dummy backend) and through VelvetRampart.so with
-# rampart, and requires both of the plug-in's outputs from Ardour to be
-# bit-identical to rampart's once Ardour has made up for the latency the
-# plug-in reports (441 frames at 44.1 kHz: Ardour's bounce leaves them out at
-# the start and renders as many frames of silence after the end).
-# Exits 77 (skipped) when Ardour is not installed (Debian package "ardour").
+# Ardour 7 (headless ardour7-lua) renders through VelvetRampart.lv2 bit for
+# bit what rampart renders through VelvetRampart.so, on both outputs, once the
+# reported latency is made up for (441 frames at 44.1 kHz: left out at the
+# start, as many frames of silence after the end). Exits 77 without Ardour.
 #   ardour_lv2_render_test.sh REPO_ROOT NATIVE_BUILD_DIR
 set -euo pipefail
 
@@ -20,21 +17,19 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-# Ardour's settings and caches of the test's own, and only our bundle on the
-# LV2 path (and no VST plug-in at all).
+# Ardour's settings and caches of the test's own; only our bundle, no VST.
 export XDG_CONFIG_HOME=$tmp/config XDG_CACHE_HOME=$tmp/cache LV2_PATH=$tmp/lv2 LXVST_PATH=$tmp/vst
 mkdir "$LV2_PATH" "$LXVST_PATH"
 ln -s "$build/VelvetRampart.lv2" "$LV2_PATH/"
 
 "$build/rampart" synth "$tmp/in.wav" --seconds 4 >/dev/null
-# Sustain at -24 dB through Ardour's control of the port (port values are
-# the parameters' own).
+# Sustain -24 dB through Ardour's control of the port, in the parameter's unit.
 timeout 300 ardour7-lua "$root/tests/ardour/render.lua" "$tmp/session" "$tmp/in.wav" \
     "$tmp/ardour" "LV2:https://rampart.audio/lv2/VelvetRampart" 1=-24 >"$tmp/ardour.log" 2>&1 ||
     { cat "$tmp/ardour.log"; fail "Ardour did not render"; }
 
-# rampart through the input and the latency's worth of silence after it, in
-# Ardour's bounce blocks of 8192 frames, without the first 441 frames.
+# rampart on the input and the latency's silence, in Ardour's 8192-frame
+# blocks, without the first 441 frames.
 latency=441
 perl "$root/tests/lv2/wav_frames.pl" "$tmp/in.wav" "$tmp/padded.wav" 0 "$latency"
 "$build/rampart" render "$tmp/padded.wav" "$tmp/rampart-padded.wav" --block 8192 --channels 1 \

@@ -1,15 +1,11 @@
 #!/usr/bin/env bash
-# Checks the built VelvetRampart.lv2 as LV2's own tools see it (Debian's
-# lilv-utils and sordi, with the schemas of lv2-dev): the bundle holds its two
-# descriptions and two libraries, each library exports its descriptor alone,
-# lv2ls lists the plug-in and lv2info describes its ports as the VST 2.x
-# plug-in's parameters are (both without a word on standard error), the
-# descriptions validate against the LV2 schemas, and lv2apply renders through
-# the bundle bit for bit what rampart renders through VelvetRampart.so with
-# the same settings.
+# The built VelvetRampart.lv2 as LV2's own tools see it (lilv-utils, sordi,
+# lv2-dev's schemas): its files and exports, lv2ls and lv2info without a
+# warning, ports as the VST 2.x parameters, valid descriptions, and lv2apply
+# rendering bit for bit what rampart renders through VelvetRampart.so.
 #   lv2_bundle_test.sh REPO_ROOT NATIVE_BUILD_DIR [BUNDLE]
-# BUNDLE defaults to NATIVE_BUILD_DIR/VelvetRampart.lv2 (the package test
-# passes the packaged one). Exits 77 (skipped) without the tools.
+# BUNDLE: NATIVE_BUILD_DIR/VelvetRampart.lv2 unless given (the package test
+# gives the packaged one). Exits 77 (skipped) without the tools.
 set -euo pipefail
 
 [ $# -eq 2 ] || [ $# -eq 3 ] || { echo "usage: $0 REPO_ROOT NATIVE_BUILD_DIR [BUNDLE]" >&2; exit 2; }
@@ -94,9 +90,8 @@ sord_validate $schemas "$bundle"/*.ttl >"$tmp/validate" 2>&1 || fail "sord_valid
 grep -q '^Found 0 errors' "$tmp/validate" || fail "sord_validate: $(cat "$tmp/validate")"
 echo "sord_validate: $(grep '^Found' "$tmp/validate")"
 
-# lv2apply runs the plug-in a frame at a time at the file's rate, its
-# controls set by symbol; rampart gets the same settings in blocks of one. A
-# control left at its default is not applied, as rampart without its option.
+# lv2apply runs a frame at a time, controls by symbol, a default one left
+# unset as rampart without its option: rampart in blocks of one.
 render() { # NAME RATE "LV2APPLY OPTIONS" "RAMPART OPTIONS"
     local name=$1 rate=$2 lv2=$3 vst=$4
     [ -f "$tmp/in-$rate.wav" ] || "$build/rampart" synth "$tmp/in-$rate.wav" --seconds 4 --rate "$rate" >/dev/null
