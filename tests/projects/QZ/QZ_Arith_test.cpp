@@ -5,6 +5,7 @@
 #include "QZ_BlockTest.h"
 #include "QZ_Effect_Koef.h"
 #include "QZ_Effect_Oper.h"
+#include "QZ_Isa.h"
 
 #include <algorithm>
 #include <map>
@@ -14,27 +15,35 @@ namespace {
 
 using Pairs = std::vector<std::pair<int32_t, int32_t>>;
 
-// Runs pairs through both blocks' loops of an operator; the factor block gets
-// the pairs grouped by their second member. Answers the number of mismatches.
+// Runs pairs through both blocks' loops of an operator, the baseline ones and
+// the wider ones where the processor has them; the factor block gets the
+// pairs grouped by their second member. Answers the number of mismatches.
 int mismatches(int op, const Pairs& pairs) {
     int bad = 0;
     std::vector<int32_t> a, b, out;
     for (auto& p : pairs)
         a.push_back(p.first), b.push_back(p.second);
-    out.assign(a.size(), 0);
-    QZ_Effect_Oper::kernels[size_t(op * 6)](a.data(), b.data(), out.data(), int32_t(a.size()));
-    for (size_t k = 0; k < a.size(); ++k)
-        if (out[k] != qz::test::ref_oper(op, a[k], b[k], false) && ++bad < 5)
-            ADD_FAILURE() << "two inputs, operator " << op << ": " << a[k] << ", " << b[k];
     std::map<int32_t, std::vector<int32_t>> by_factor;
     for (auto& p : pairs)
         by_factor[p.second].push_back(p.first);
-    for (auto& [K, x] : by_factor) {
-        out.assign(x.size(), 0);
-        QZ_Effect_Koef::kernels[size_t(op * 6)](x.data(), out.data(), int32_t(x.size()), K);
-        for (size_t k = 0; k < x.size(); ++k)
-            if (out[k] != qz::test::ref_oper(op, x[k], K, true) && ++bad < 5)
-                ADD_FAILURE() << "factor, operator " << op << ": " << x[k] << ", " << K;
+    const bool wide = qz::isa::offered() >= qz::isa::AVX2;
+    for (int w = 0; w <= int(wide); ++w) {
+        const auto& two = w ? QZ_Effect_Oper::kernels_avx2 : QZ_Effect_Oper::kernels;
+        const auto& one = w ? QZ_Effect_Koef::kernels_avx2 : QZ_Effect_Koef::kernels;
+        out.assign(a.size(), 0);
+        two[size_t(op * 6)](a.data(), b.data(), out.data(), int32_t(a.size()));
+        for (size_t k = 0; k < a.size(); ++k)
+            if (out[k] != qz::test::ref_oper(op, a[k], b[k], false) && ++bad < 5)
+                ADD_FAILURE() << "two inputs, operator " << op << ", wide " << w << ": " << a[k]
+                              << ", " << b[k];
+        for (auto& [K, x] : by_factor) {
+            out.assign(x.size(), 0);
+            one[size_t(op * 6)](x.data(), out.data(), int32_t(x.size()), K);
+            for (size_t k = 0; k < x.size(); ++k)
+                if (out[k] != qz::test::ref_oper(op, x[k], K, true) && ++bad < 5)
+                    ADD_FAILURE() << "factor, operator " << op << ", wide " << w << ": " << x[k]
+                                  << ", " << K;
+        }
     }
     return bad;
 }
