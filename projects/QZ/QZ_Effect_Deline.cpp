@@ -1,6 +1,7 @@
 #include "QZ_Effect_Deline.h"
 
 #include "QZ_Options.h"
+#include "QZ_Wide.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -29,15 +30,42 @@ inline int32_t scale(int32_t s, int32_t g) {
     return qz::asr(int64_t(s) * g, 23);
 }
 
+#if QZ_WIDE_LOOPS
+// One tap straight to its output, eight samples at a time: the memory read
+// backwards, both products' words put back with blends.
+template <int M>
+QZ_AVX2 void tap_wide(int32_t* o, int32_t j0, int32_t j1, const int32_t* m, int32_t a, int32_t ga) {
+    using namespace qz::wide;
+    const __m256i A = _mm256_set1_epi32(a), G = _mm256_set1_epi32(ga);
+    const __m256i down = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    int32_t j = j0;
+    for (; j + 8 <= j1; j += 8) {
+        const __m256i v = _mm256_permutevar8x32_epi32(load(m - j - 7), down);
+        // term: bits 31 ... 62 of the products; scale: bits 23 ... 54
+        const __m256i t = _mm256_blend_epi32(
+            _mm256_srli_epi64(_mm256_mul_epi32(v, A), 31),
+            _mm256_slli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(v, 32), A), 1), 0xAA);
+        const __m256i y = _mm256_blend_epi32(
+            _mm256_srli_epi64(_mm256_mul_epi32(t, G), 23),
+            _mm256_slli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(t, 32), G), 9), 0xAA);
+        store(o + j, combine<M>(load(o + j), y));
+    }
+    for (; j < j1; ++j)
+        o[j] = qz::combine<M>(o[j], scale(term(m[-j], a), ga));
+}
+#endif
+
 // The table walked a chunk at a time. Within a chunk no tap reads a sample
 // written in the same chunk (the chunk is at most the shortest D + 1), and no
 // write reaches a place a tap of the chunk still reads (D + 1 < 65536), so
 // every group may run over the whole chunk before the memory is written.
 // With direct set no group feeds back and none writes the input, so the
 // memory takes the input as it stands.
-template <int M> struct Walk {
-    static uint16_t run(const int32_t* in, int32_t n, const int32_t* table, int32_t used,
-                        int32_t* const* outs, int32_t* mem, uint16_t p, int32_t step, bool direct) {
+template <int M, bool Wide>
+[[gnu::always_inline]] inline uint16_t walk(const int32_t* in, int32_t n, const int32_t* table,
+                                            int32_t used, int32_t* const* outs, int32_t* mem,
+                                            uint16_t p, int32_t step, bool direct) {
+    {
         int32_t w[Deline::CHUNK];
         int32_t s[Deline::CHUNK];
         const int32_t* end = table + used;
@@ -61,6 +89,15 @@ template <int M> struct Walk {
                     // one tap, no feedback: straight to the output
                     if (!o) continue;
                     const int32_t a = taps[1];
+#if QZ_WIDE_LOOPS
+                    if constexpr (Wide) {
+                        const uint16_t from = uint16_t(p + taps[0] + 1);
+                        const int32_t k = std::min(c, int32_t(from) + 1);
+                        tap_wide<M>(o, 0, k, mem + from, a, ga);
+                        if (k < c) tap_wide<M>(o, k, c, mem + from + Deline::MEMORY, a, ga);
+                        continue;
+                    }
+#endif
                     stretches(mem, uint16_t(p + taps[0] + 1), c,
                               [&](int32_t j0, int32_t j1, const int32_t* m) {
                                   for (int32_t j = j0; j < j1; ++j)
@@ -105,12 +142,33 @@ template <int M> struct Walk {
         }
         return p;
     }
+}
+
+template <int M> struct Walk {
+    static uint16_t run(const int32_t* in, int32_t n, const int32_t* table, int32_t used,
+                        int32_t* const* outs, int32_t* mem, uint16_t p, int32_t step, bool direct) {
+        return walk<M, false>(in, n, table, used, outs, mem, p, step, direct);
+    }
+};
+// Single taps in AVX2's registers.
+template <int M> struct WalkWide {
+    QZ_AVX2 static uint16_t run(const int32_t* in, int32_t n, const int32_t* table, int32_t used,
+                                int32_t* const* outs, int32_t* mem, uint16_t p, int32_t step,
+                                bool direct) {
+        return walk<M, QZ_WIDE_LOOPS>(in, n, table, used, outs, mem, p, step, direct);
+    }
 };
 
 } // namespace
 
 const std::array<Deline::Kernel, qz::MODE_COUNT> QZ_Effect_Deline::kernels =
     qz::kernel_table<Deline::Kernel, Walk, qz::MODE_COUNT>();
+const std::array<Deline::Kernel, qz::MODE_COUNT> QZ_Effect_Deline::kernels_avx2 =
+    qz::kernel_table<Deline::Kernel, WalkWide, qz::MODE_COUNT>();
+
+const std::array<Deline::Kernel, qz::MODE_COUNT>& QZ_Effect_Deline::walks() {
+    return qz::isa::wide() ? kernels_avx2 : kernels;
+}
 
 QZ_Effect_Deline::QZ_Effect_Deline() {
     memory = static_cast<int32_t*>(std::calloc(MEMORY, sizeof(int32_t)));
@@ -202,7 +260,7 @@ void QZ_Effect_Deline::process() {
         if (d && b == i) direct = false;
     }
     position =
-        kernels[size_t(m)](in, n, table, built, outSamples, memory, position, shortest, direct);
+        walks()[size_t(m)](in, n, table, built, outSamples, memory, position, shortest, direct);
 }
 
 bool QZ_Effect_Deline::Pass::load(QZ_Effect_Deline& e, const QZ_Buffer* in, const QZ_Buffer* out) {
@@ -213,7 +271,7 @@ bool QZ_Effect_Deline::Pass::load(QZ_Effect_Deline& e, const QZ_Buffer* in, cons
     for (int32_t s = 0; s < e.slots; ++s)
         if (e.outBuffers[s] && e.outBuffers[s] != out) return false;
     line = &e;
-    kernel = kernels[size_t(m)];
+    kernel = walks()[size_t(m)];
     position = e.position;
     direct = !e.feedback; // no group writes its own input: out is not in
     return true;

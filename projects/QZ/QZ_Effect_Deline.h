@@ -68,6 +68,9 @@ public:
                                 int32_t* const* outs, int32_t* memory, uint16_t p, int32_t step,
                                 bool direct);
     static const std::array<Kernel, qz::MODE_COUNT> kernels;
+    static const std::array<Kernel, qz::MODE_COUNT> kernels_avx2;
+    // The kernels for the processor: the wider ones where it has them.
+    static const std::array<Kernel, qz::MODE_COUNT>& walks();
 
     // The line as another loop runs it in stretches, every group writing one
     // buffer at the samples the stretch reads: its table, built for the

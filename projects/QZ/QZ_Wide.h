@@ -23,9 +23,9 @@ namespace qz::wide {
     hi = _mm256_sub_epi32(hi, _mm256_and_si256(_mm256_srai_epi32(a, 31), b));
     hi = _mm256_sub_epi32(hi, _mm256_and_si256(_mm256_srai_epi32(b, 31), a));
     const __m256i r = _mm256_or_si256(_mm256_slli_epi32(hi, 8), _mm256_srli_epi32(lo, 24));
-    const __m256i fits = _mm256_cmpeq_epi32(
-        _mm256_srli_epi32(_mm256_add_epi32(hi, _mm256_set1_epi32(0x800000)), 24),
-        _mm256_setzero_si256());
+    const __m256i fits =
+        _mm256_cmpeq_epi32(_mm256_srli_epi32(_mm256_add_epi32(hi, _mm256_set1_epi32(0x800000)), 24),
+                           _mm256_setzero_si256());
     const __m256i saturated =
         _mm256_xor_si256(_mm256_srai_epi32(hi, 31), _mm256_set1_epi32(0x7FFFFFFF));
     return _mm256_blendv_epi8(saturated, r, fits);

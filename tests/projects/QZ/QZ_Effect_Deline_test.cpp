@@ -246,96 +246,106 @@ TEST(Deline, GainsAndAmplitudeScaleAndTruncate) {
 // Several groups, shared and in-place outputs, short and long delays,
 // feedback, a group without taps and one without output, in every mode.
 TEST(Deline, MatchesReferenceInEveryMode) {
-    const int n = 700; // longer than a chunk
-    for (int mode = 0; mode < 6; ++mode) {
-        Chain c(n);
-        QZ_Buffer* in = c.buffer();
-        QZ_Buffer* o1 = c.buffer();
-        QZ_Buffer* o2 = c.buffer(n + 50); // longer: the last n samples are written
-        auto* d = c.block<Deline>(
-            std::string("QZ_Effect_Deline -i %o -clock 44100 -mode ") + qz::test::mode_name(mode) +
-                " -g % -go %o -ga .9 -gf .3 -d % -da .7 -dt 5 -d % -da -.4 -dt .001"
-                " -g % -go %o -ga 1 -gf -.2 -d % -da 1 -dt 300"
-                " -g % -go %o -ga 2 -d % -da -1 -dt 65534 -d % -da .25 -dt 1000"
-                " -g % -gf 1 -d % -da 1 -dt 2"
-                " -g % -go %o -ga .5",
-            in, o1, in, o2, o1);
-        ASSERT_EQ(d->used, 5 * 4 + 6 * 2);
-        ReferenceLine ref;
-        ref.mode = mode;
-        std::vector<int32_t> x, r1, r2;
-        ref.groups = {
-            {{{5, 1503238527}, {44, -858993471}}, 7549746, 2516582, &r1},
-            {{{300, 2147483647}}, 8388607, -1677721, &x},
-            {{{65534, -2147483647}, {1000, 536870911}}, 16777214, 0, &r2},
-            {{{2, 2147483647}}, 8388607, 8388607, nullptr},
-            {{}, 4194303, 0, &r1},
-        };
-        for (uint32_t pass = 0; pass < 3; ++pass) {
-            x = qz::test::random_samples(n, 70 + pass);
-            r1 = qz::test::random_samples(n, 80 + pass);
-            r2 = qz::test::random_samples(n + 50, 90 + pass);
-            c.set(in, x);
-            c.set(o1, r1);
-            c.set(o2, r2);
-            std::vector<int32_t> input = x; // x is also group 2's output
-            ref.run(input);
-            c.run();
-            ASSERT_EQ(c.get(o1), r1) << "mode " << mode << " pass " << pass;
-            ASSERT_EQ(c.get(in), x) << "mode " << mode << " pass " << pass;
-            ASSERT_EQ(c.get(o2), r2) << "mode " << mode << " pass " << pass;
-            ASSERT_EQ(d->position, ref.p);
+    // the baseline loops and the wider ones where the processor has them
+    qz::test::at_every_level([](qz::isa::Level level) {
+        const int n = 700; // longer than a chunk
+        for (int mode = 0; mode < 6; ++mode) {
+            Chain c(n);
+            QZ_Buffer* in = c.buffer();
+            QZ_Buffer* o1 = c.buffer();
+            QZ_Buffer* o2 = c.buffer(n + 50); // longer: the last n samples are written
+            auto* d = c.block<Deline>(
+                std::string("QZ_Effect_Deline -i %o -clock 44100 -mode ") +
+                    qz::test::mode_name(mode) +
+                    " -g % -go %o -ga .9 -gf .3 -d % -da .7 -dt 5 -d % -da -.4 -dt .001"
+                    " -g % -go %o -ga 1 -gf -.2 -d % -da 1 -dt 300"
+                    " -g % -go %o -ga 2 -d % -da -1 -dt 65534 -d % -da .25 -dt 1000"
+                    " -g % -gf 1 -d % -da 1 -dt 2"
+                    " -g % -go %o -ga .5",
+                in, o1, in, o2, o1);
+            ASSERT_EQ(d->used, 5 * 4 + 6 * 2);
+            ReferenceLine ref;
+            ref.mode = mode;
+            std::vector<int32_t> x, r1, r2;
+            ref.groups = {
+                {{{5, 1503238527}, {44, -858993471}}, 7549746, 2516582, &r1},
+                {{{300, 2147483647}}, 8388607, -1677721, &x},
+                {{{65534, -2147483647}, {1000, 536870911}}, 16777214, 0, &r2},
+                {{{2, 2147483647}}, 8388607, 8388607, nullptr},
+                {{}, 4194303, 0, &r1},
+            };
+            for (uint32_t pass = 0; pass < 3; ++pass) {
+                x = qz::test::random_samples(n, 70 + pass);
+                r1 = qz::test::random_samples(n, 80 + pass);
+                r2 = qz::test::random_samples(n + 50, 90 + pass);
+                c.set(in, x);
+                c.set(o1, r1);
+                c.set(o2, r2);
+                std::vector<int32_t> input = x; // x is also group 2's output
+                ref.run(input);
+                c.run();
+                ASSERT_EQ(c.get(o1), r1)
+                    << "mode " << mode << " pass " << pass << " level " << level;
+                ASSERT_EQ(c.get(in), x)
+                    << "mode " << mode << " pass " << pass << " level " << level;
+                ASSERT_EQ(c.get(o2), r2)
+                    << "mode " << mode << " pass " << pass << " level " << level;
+                ASSERT_EQ(d->position, ref.p);
+            }
+            ASSERT_TRUE(std::equal(d->memory, d->memory + 65536, ref.memory.begin()));
         }
-        ASSERT_TRUE(std::equal(d->memory, d->memory + 65536, ref.memory.begin()));
-    }
+    });
 }
 
 // Once round the memory, delays up to its end. Without feedback the memory
 // takes the input as it is and single taps go straight to their output; with
 // it every group runs its taps first. Also with an output that is the input.
 TEST(Deline, MatchesReferenceOnceRoundTheMemory) {
-    const int n = 512;
-    for (int mode : {0, 5}) {
-        for (int variant = 0; variant < 3; ++variant) {
-            const bool inPlace = variant == 1, fed = variant == 2;
-            Chain c(n);
-            QZ_Buffer* in = c.buffer();
-            QZ_Buffer* o1 = c.buffer();
-            QZ_Buffer* o2 = c.buffer();
-            c.block<Deline>(std::string("QZ_Effect_Deline -i %o -mode ") +
-                                qz::test::mode_name(mode) + " -g % -go %o -gf " +
-                                (fed ? ".5" : "0") +
-                                " -d % -da -1 -dt 65534"
-                                " -g % -go %o -ga .5 -d % -da .5 -dt 300"
-                                " -g % -go %o -d % -da 1 -dt 7 -d % -da -.5 -dt 40000",
-                            in, o1, inPlace ? in : o2, o2);
-            ReferenceLine ref;
-            ref.mode = mode;
-            std::vector<int32_t> x, r1, r2;
-            ref.groups = {
-                {{{65534, -2147483647}}, 8388607, fed ? 4194303 : 0, &r1},
-                {{{300, 1073741823}}, 4194303, 0, inPlace ? &x : &r2},
-                {{{7, 2147483647}, {40000, -1073741823}}, 8388607, 0, &r2},
-            };
-            for (uint32_t pass = 0; pass < 130; ++pass) {
-                x = qz::test::random_samples(n, 3000 + pass);
-                r1 = qz::test::random_samples(n, 4000 + pass);
-                r2 = qz::test::random_samples(n, 5000 + pass);
-                c.set(in, x);
-                c.set(o1, r1);
-                c.set(o2, r2);
-                std::vector<int32_t> input = x;
-                ref.run(input);
-                c.run();
-                ASSERT_EQ(c.get(o1), r1)
-                    << "mode " << mode << " variant " << variant << " pass " << pass;
-                ASSERT_EQ(c.get(o2), r2)
-                    << "mode " << mode << " variant " << variant << " pass " << pass;
-                ASSERT_EQ(c.get(in), x)
-                    << "mode " << mode << " variant " << variant << " pass " << pass;
+    // the baseline loops and the wider ones where the processor has them
+    qz::test::at_every_level([](qz::isa::Level level) {
+        const int n = 512;
+        for (int mode : {0, 5}) {
+            for (int variant = 0; variant < 3; ++variant) {
+                const bool inPlace = variant == 1, fed = variant == 2;
+                Chain c(n);
+                QZ_Buffer* in = c.buffer();
+                QZ_Buffer* o1 = c.buffer();
+                QZ_Buffer* o2 = c.buffer();
+                c.block<Deline>(std::string("QZ_Effect_Deline -i %o -mode ") +
+                                    qz::test::mode_name(mode) + " -g % -go %o -gf " +
+                                    (fed ? ".5" : "0") +
+                                    " -d % -da -1 -dt 65534"
+                                    " -g % -go %o -ga .5 -d % -da .5 -dt 300"
+                                    " -g % -go %o -d % -da 1 -dt 7 -d % -da -.5 -dt 40000",
+                                in, o1, inPlace ? in : o2, o2);
+                ReferenceLine ref;
+                ref.mode = mode;
+                std::vector<int32_t> x, r1, r2;
+                ref.groups = {
+                    {{{65534, -2147483647}}, 8388607, fed ? 4194303 : 0, &r1},
+                    {{{300, 1073741823}}, 4194303, 0, inPlace ? &x : &r2},
+                    {{{7, 2147483647}, {40000, -1073741823}}, 8388607, 0, &r2},
+                };
+                for (uint32_t pass = 0; pass < 130; ++pass) {
+                    x = qz::test::random_samples(n, 3000 + pass);
+                    r1 = qz::test::random_samples(n, 4000 + pass);
+                    r2 = qz::test::random_samples(n, 5000 + pass);
+                    c.set(in, x);
+                    c.set(o1, r1);
+                    c.set(o2, r2);
+                    std::vector<int32_t> input = x;
+                    ref.run(input);
+                    c.run();
+                    ASSERT_EQ(c.get(o1), r1) << "mode " << mode << " variant " << variant
+                                             << " pass " << pass << " level " << level;
+                    ASSERT_EQ(c.get(o2), r2) << "mode " << mode << " variant " << variant
+                                             << " pass " << pass << " level " << level;
+                    ASSERT_EQ(c.get(in), x) << "mode " << mode << " variant " << variant << " pass "
+                                            << pass << " level " << level;
+                }
             }
         }
-    }
+    });
 }
 
 TEST(Deline, ModeAddAccumulatesIntoTheOutput) {
