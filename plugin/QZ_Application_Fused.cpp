@@ -36,6 +36,7 @@ struct Scratch {
     alignas(32) int32_t a[S];
     alignas(32) int32_t t[S];
     alignas(32) int32_t ao[S];
+    alignas(32) int32_t mo[S]; // the output meter's input, rectified
 };
 
 // The chain's recursions with their coefficients and state for one pass, as
@@ -62,47 +63,27 @@ struct Recursions {
 #endif
 
 #if defined(__SSE2__)
-    template <int I> [[gnu::always_inline]] static int32_t lane(__m128i v) {
-        return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, I));
-    }
-    // The limiter over the detector's four samples e and the smoother after
-    // it into t; the limiter one by one where a knee's dividend is too large
-    // for a double. Everything in registers: a vector read of what was just
-    // stored a sample at a time would wait for the stores.
-    [[gnu::always_inline]] static void smooth(std::false_type, const qz::dist::Held4& four,
-                                              const QZ_Effect_Dist::Held& lim, __m128i e,
-                                              QZ_Effect_Ampdet::State& d3, int32_t* t) {
+    // The limiter over four of the detector's samples a into their
+    // magnitudes at l; one by one where a knee's dividend is too large for a
+    // double.
+    [[gnu::always_inline]] static void limit(std::false_type, const qz::dist::Held4& four,
+                                             const QZ_Effect_Dist::Held& lim, const int32_t* a,
+                                             int32_t* l) {
         __m128i y;
-        if (four.run(e, y)) [[likely]] {
-            const __m128i sign = _mm_srai_epi32(y, 31);
-            y = _mm_sub_epi32(_mm_xor_si128(y, sign), sign);
-        } else {
-            y = _mm_setr_epi32(lim.step(lane<0>(e)), lim.step(lane<1>(e)), lim.step(lane<2>(e)),
-                               lim.step(lane<3>(e)));
-            const __m128i sign = _mm_srai_epi32(y, 31);
-            y = _mm_sub_epi32(_mm_xor_si128(y, sign), sign);
-        }
-        t[0] = d3.step(lane<0>(y));
-        t[1] = d3.step(lane<1>(y));
-        t[2] = d3.step(lane<2>(y));
-        t[3] = d3.step(lane<3>(y));
+        if (!four.run(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)), y)) [[unlikely]]
+            y = _mm_setr_epi32(lim.step(a[0]), lim.step(a[1]), lim.step(a[2]), lim.step(a[3]));
+        const __m128i sign = _mm_srai_epi32(y, 31);
+        _mm_store_si128(reinterpret_cast<__m128i*>(l), _mm_sub_epi32(_mm_xor_si128(y, sign), sign));
     }
 #if QZ_WIDE_LOOPS
     // Not forced inline: run<true> is no AVX2 function before stretch_wide
     // takes it in.
-    QZ_AVX2 static void smooth(std::true_type, const qz::dist::Held4& four,
-                               const QZ_Effect_Dist::Held& lim, __m128i e,
-                               QZ_Effect_Ampdet::State& d3, int32_t* t) {
+    QZ_AVX2 static void limit(std::true_type, const qz::dist::Held4& four,
+                              const QZ_Effect_Dist::Held& lim, const int32_t* a, int32_t* l) {
         __m128i y;
-        if (!four.run_wide(e, y)) [[unlikely]]
-            y = _mm_setr_epi32(lim.step(_mm_extract_epi32(e, 0)), lim.step(_mm_extract_epi32(e, 1)),
-                               lim.step(_mm_extract_epi32(e, 2)),
-                               lim.step(_mm_extract_epi32(e, 3)));
-        y = _mm_abs_epi32(y);
-        t[0] = d3.step(_mm_extract_epi32(y, 0));
-        t[1] = d3.step(_mm_extract_epi32(y, 1));
-        t[2] = d3.step(_mm_extract_epi32(y, 2));
-        t[3] = d3.step(_mm_extract_epi32(y, 3));
+        if (!four.run_wide(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)), y)) [[unlikely]]
+            y = _mm_setr_epi32(lim.step(a[0]), lim.step(a[1]), lim.step(a[2]), lim.step(a[3]));
+        _mm_store_si128(reinterpret_cast<__m128i*>(l), _mm_abs_epi32(y));
     }
 #endif
 #endif
@@ -114,27 +95,35 @@ struct Recursions {
         auto hp_ = hp;
         auto d1 = inMeter, d2 = detector, d3 = smoother, d4 = outMeter;
         const auto lim = limiter;
-        // the high-pass feeds both detectors; answers the detector's envelope
+        // the high-pass feeds both detectors
         auto front = [&](int32_t j) __attribute__((always_inline)) {
             const int32_t r = int32_t(qz::magnitude(hp_.step(in[j])));
             s.ai[j] = d1.step(r);
-            return s.a[j] = d2.step(r);
+            s.a[j] = d2.step(r);
         };
         auto meter = [&](int32_t j) __attribute__((always_inline)) {
-            s.ao[j] = d4.step(int32_t(qz::magnitude(out[j])));
+            s.ao[j] = d4.step(s.mo[j]);
         };
+        for (int32_t k = 0; k < m; ++k)
+            s.mo[k] = int32_t(qz::magnitude(out[k]));
         int32_t j = 0;
 #if defined(__SSE2__)
         // In groups of four: the limiter, which needs no sample before its
-        // own, clips a group of the detector's at once, and the smoother
-        // follows a group behind the front, so that no recursion waits on
-        // another's.
+        // own, clips a group of the detector's at once, a group behind the
+        // front, and the smoother follows two groups behind, so that no
+        // recursion waits on another's nor on the limiter's divisions.
         const qz::dist::Held4 four = lim.four();
-        __m128i e = _mm_setzero_si128();
-        for (; j + 4 <= n; j += 4) {
-            const int32_t e0 = front(j), e1 = front(j + 1), e2 = front(j + 2), e3 = front(j + 3);
-            if (j > 0) smooth(std::bool_constant<Wide>(), four, lim, e, d3, s.t + j - 4);
-            e = _mm_setr_epi32(e0, e1, e2, e3);
+        alignas(16) int32_t l[2][4];
+        const int32_t groups = n / 4;
+        for (int32_t g = 0; g < groups; ++g, j += 4) {
+            front(j);
+            front(j + 1);
+            front(j + 2);
+            front(j + 3);
+            if (g > 0) limit(std::bool_constant<Wide>(), four, lim, s.a + j - 4, l[(g - 1) & 1]);
+            if (g > 1)
+                for (int32_t i = 0; i < 4; ++i)
+                    s.t[j - 8 + i] = d3.step(l[g & 1][i]);
             if (m > 0) {
                 meter(j);
                 meter(j + 1);
@@ -142,10 +131,15 @@ struct Recursions {
                 meter(j + 3);
             }
         }
-        if (j > 0) smooth(std::bool_constant<Wide>(), four, lim, e, d3, s.t + j - 4);
+        if (groups > 0)
+            limit(std::bool_constant<Wide>(), four, lim, s.a + j - 4, l[(groups - 1) & 1]);
+        for (int32_t g = std::max(groups - 2, 0); g < groups; ++g)
+            for (int32_t i = 0; i < 4; ++i)
+                s.t[4 * g + i] = d3.step(l[g & 1][i]);
 #endif
         for (; j < n; ++j) {
-            s.t[j] = d3.step(int32_t(qz::magnitude(lim.step(front(j)))));
+            front(j);
+            s.t[j] = d3.step(int32_t(qz::magnitude(lim.step(s.a[j]))));
             if (m > 0) meter(j);
         }
         for (int32_t k = m > 0 ? j : 0; k < m; ++k)
