@@ -17,6 +17,7 @@
 #include "QZ_Effect_Oper.h"
 #include "QZ_Isa.h"
 #include "QZ_Soundpipe.h"
+#include "QZ_Wide.h"
 
 #include <algorithm>
 #include <type_traits>
@@ -86,6 +87,40 @@ struct Recursions {
         _mm_store_si128(reinterpret_cast<__m128i*>(l), _mm_abs_epi32(y));
     }
 #endif
+#endif
+
+#if QZ_WIDE_LOOPS && defined(__SSE2__)
+    // The last stretch's blocks after the recursions, where they are the
+    // factor's product by k, the divider's quotient and the multiplier's
+    // product, all "set", and the delay line alone writes buf_t (it has run):
+    // eight at a time beside the output meter a group behind, which has no
+    // stretch after it to run beside and waits on its own steps only.
+    [[gnu::noinline]] QZ_AVX2 void last(const Scratch& s, int32_t* si, const int32_t* st,
+                                        int32_t* sa, int32_t* sao, int32_t n, int32_t k) {
+        using namespace qz::wide;
+        alignas(32) int32_t mo[S];
+        auto d4 = outMeter;
+        const __m256i K = _mm256_set1_epi32(k);
+        int32_t j = 0;
+        for (; j + 8 <= n; j += 8) {
+            const __m256i q = div_q24<false>(mul_q24(load(s.t + j), K), load(s.a + j));
+            store(sa + j, q);
+            const __m256i y = mul_q24(load(st + j), q);
+            store(si + j, y);
+            store(mo + j, _mm256_abs_epi32(y));
+            for (int32_t i = j - 8; i >= 0 && i < j; ++i)
+                sao[i] = d4.step(mo[i]);
+        }
+        for (int32_t i = j; i < n; ++i) {
+            const int32_t q = qz::div_q24<false>(qz::mul_q24(s.t[i], k), s.a[i]);
+            sa[i] = q;
+            si[i] = qz::mul_q24(st[i], q);
+            mo[i] = int32_t(qz::magnitude(si[i]));
+        }
+        for (int32_t i = std::max(j - 8, 0); i < n; ++i)
+            sao[i] = d4.step(mo[i]);
+        outMeter = d4;
+    }
 #endif
 
     template <bool Wide>
@@ -212,6 +247,12 @@ bool QZ_Application::fusedPass() {
     Scratch scratch;
 #if QZ_WIDE_LOOPS && defined(__SSE2__)
     const bool wide = qz::isa::wide();
+    using qz::MODE_COUNT, qz::MODE_SET;
+    const bool lastInline =
+        wide && walk.overwrites &&
+        koef.kernel == QZ_Effect_Koef::table()[int(qz::OPER_MUL) * MODE_COUNT + MODE_SET] &&
+        divide.kernel == QZ_Effect_Oper::table()[int(qz::OPER_DIV) * MODE_COUNT + MODE_SET] &&
+        multiply.kernel == QZ_Effect_Oper::table()[int(qz::OPER_MUL) * MODE_COUNT + MODE_SET];
 #endif
     auto stretch = [&](const int32_t* in, int32_t len, const int32_t* out, int32_t m) {
 #if QZ_WIDE_LOOPS && defined(__SSE2__)
@@ -219,12 +260,22 @@ bool QZ_Application::fusedPass() {
 #endif
         r.stretch(in, len, out, m, scratch);
     };
+    bool outMeterDone = false;
     for (int32_t c = 0; c < n; c += S) {
         const int32_t len = std::min(S, n - c);
         const int32_t behind = c == 0 ? 0 : S;
         stretch(si + c, len, si + c - behind, behind);
         std::copy(scratch.ai, scratch.ai + len, sai + c);
         std::copy(scratch.ao, scratch.ao + behind, sao + c - behind);
+#if QZ_WIDE_LOOPS && defined(__SSE2__)
+        if (lastInline && c + len == n) {
+            // the line reads the input before the output is written over it
+            walk.run(si + c, st + c, len);
+            r.last(scratch, si + c, st + c, sa + c, sao + c, len, koef.K);
+            outMeterDone = true;
+            break;
+        }
+#endif
         // in place, as the factor and the divider each read and write one
         // buffer; the buffers take what the chain's pass leaves there (the
         // delay line may not write over buf_t)
@@ -235,9 +286,11 @@ bool QZ_Application::fusedPass() {
         walk.run(si + c, st + c, len);
         multiply.run(st + c, sa + c, si + c, len);
     }
-    const int32_t last = (n - 1) / S * S;
-    stretch(nullptr, 0, si + last, n - last);
-    std::copy(scratch.ao, scratch.ao + (n - last), sao + last);
+    if (!outMeterDone) {
+        const int32_t last = (n - 1) / S * S;
+        stretch(nullptr, 0, si + last, n - last);
+        std::copy(scratch.ao, scratch.ao + (n - last), sao + last);
+    }
 
     r.hp.store(*hp);
     r.inMeter.store(*inMeter);

@@ -268,8 +268,11 @@ bool QZ_Effect_Deline::Pass::load(QZ_Effect_Deline& e, const QZ_Buffer* in, cons
     e.prepare();
     const int32_t m = e.mode;
     if (!e.prepared || m < 0 || m >= qz::MODE_COUNT) return false;
-    for (int32_t s = 0; s < e.slots; ++s)
+    overwrites = false;
+    for (int32_t s = 0; s < e.slots; ++s) {
         if (e.outBuffers[s] && e.outBuffers[s] != out) return false;
+        overwrites = overwrites || (e.outBuffers[s] && m == qz::MODE_SET);
+    }
     line = &e;
     kernel = walks()[size_t(m)];
     position = e.position;

@@ -80,6 +80,9 @@ public:
         Kernel kernel;
         uint16_t position;
         bool direct;
+        // Whether every sample of out is the line's alone: "set", and some
+        // group writes it.
+        bool overwrites;
         // Builds the table, as the line's own pass does before every block.
         // False where it reads another buffer than `in`, a group writes
         // another than `out`, or no table could be built.

@@ -29,17 +29,12 @@ template <int I> struct Koef {
         loop<I>(in, out, n, k);
     }
 };
-// The same loop in AVX2's wider registers; the product eight at a time by hand.
+// The same loop in AVX2's wider registers; products and quotients by hand.
 template <int I> struct KoefWide {
     QZ_AVX2 static void run(const int32_t* in, int32_t* out, int32_t n, int32_t k) {
         constexpr int op = I / qz::MODE_COUNT, mode = I % qz::MODE_COUNT;
-        if constexpr (op == qz::OPER_MUL) {
-            using namespace qz::wide;
-            const __m256i kk = _mm256_set1_epi32(k);
-            for (; n >= 8; n -= 8, in += 8, out += 8)
-                store(out, combine<mode>(load(out), mul_q24(load(in), kk)));
-        }
-        loop<I>(in, out, n, k);
+        const int32_t j = qz::wide::run<op, mode, true>(in, nullptr, k, out, n);
+        loop<I>(in + j, out + j, n - j, k);
     }
 };
 

@@ -30,16 +30,12 @@ template <int I> struct Oper {
         loop<I>(a, b, out, n);
     }
 };
-// The same loop in AVX2's wider registers; the product eight at a time by hand.
+// The same loop in AVX2's wider registers; products and quotients by hand.
 template <int I> struct OperWide {
     QZ_AVX2 static void run(const int32_t* a, const int32_t* b, int32_t* out, int32_t n) {
         constexpr int op = I / qz::MODE_COUNT, mode = I % qz::MODE_COUNT;
-        if constexpr (op == qz::OPER_MUL) {
-            using namespace qz::wide;
-            for (; n >= 8; n -= 8, a += 8, b += 8, out += 8)
-                store(out, combine<mode>(load(out), mul_q24(load(a), load(b))));
-        }
-        loop<I>(a, b, out, n);
+        const int32_t j = qz::wide::run<op, mode, false>(a, b, 0, out, n);
+        loop<I>(a + j, b + j, out + j, n - j);
     }
 };
 
