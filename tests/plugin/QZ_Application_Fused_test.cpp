@@ -98,55 +98,40 @@ std::vector<float> signal(std::mt19937& g, size_t n) {
     return v;
 }
 
+// The loops for every processor, the baseline ones and the wider ones where
+// the processor has them (a long run there), against the chain.
 TEST(FusedPass, MatchesTheChainBitForBitUnderRandomAutomation) {
-    Pair p;
-    std::mt19937 g(20261208);
-    const float rates[] = {44100.0f, 48000.0f, 22050.0f, 96000.0f, 8000.0f, 192000.0f, 44100.7f};
-    p.rate(44100.0f);
-    int32_t total = 0;
-    size_t frames = 0;
-    while (frames < 44100u * 60) {
-        const unsigned event = g() % 24; // State (mostly on), rate, the other three
-        if (event == 0)
-            p.set(0, g() % 3 ? 1.0f : 0.3f);
-        else if (event == 1)
-            p.rate(rates[g() % 7]);
-        else if (event < 8)
-            p.set(1 + int32_t(g() % 3), float(g() % 1001) / 1000.0f);
-        // Mostly host-sized blocks, some tiny, some spanning several passes.
-        size_t n = g() % 4 == 0 ? 1 + g() % 16 : g() % 4 == 0 ? 1 + g() % 4096 : 64 << (g() % 4);
-        ASSERT_TRUE(p.process(signal(g, n))) << "after " << frames << " frames";
-        frames += n;
-        total += int32_t((n + A::CHAIN_BLOCK - 1) / A::CHAIN_BLOCK);
-    }
-    // Both ways were taken: the loop most of the time, the chain around switches.
-    EXPECT_GT(p.fused.app().fusedPasses, uint64_t(total) / 2);
-    EXPECT_LT(p.fused.app().fusedPasses, uint64_t(total));
-    EXPECT_EQ(p.ref.app().fusedPasses, 0u);
-}
-
-// The loops for every processor against the chain as well: the run above
-// takes the wider ones where the processor has them.
-TEST(FusedPass, BaselineLoopsMatchTheChainBitForBit) {
-    struct Hold {
-        qz::isa::Level before = qz::isa::limit(qz::isa::BASE);
-        ~Hold() { qz::isa::limit(before); }
-    } hold;
-    Pair p;
-    std::mt19937 g(20261209);
-    p.rate(44100.0f);
-    size_t frames = 0;
-    while (frames < 44100u * 10) {
-        const unsigned event = g() % 24;
-        if (event == 0)
-            p.set(0, g() % 3 ? 1.0f : 0.3f);
-        else if (event < 8)
-            p.set(1 + int32_t(g() % 3), float(g() % 1001) / 1000.0f);
-        size_t n = g() % 4 == 0 ? 1 + g() % 16 : g() % 4 == 0 ? 1 + g() % 4096 : 64 << (g() % 4);
-        ASSERT_TRUE(p.process(signal(g, n))) << "after " << frames << " frames";
-        frames += n;
-    }
-    EXPECT_GT(p.fused.app().fusedPasses, 0u);
+    qz::test::at_every_level([](qz::isa::Level level) {
+        Pair p;
+        std::mt19937 g(20261208 + uint32_t(level));
+        const float rates[] = {44100.0f, 48000.0f,  22050.0f, 96000.0f,
+                               8000.0f,  192000.0f, 44100.7f};
+        p.rate(44100.0f);
+        int32_t total = 0;
+        size_t frames = 0;
+        const size_t seconds = level == qz::isa::offered() ? 60 : 10;
+        while (frames < 44100u * seconds) {
+            const unsigned event = g() % 24; // State (mostly on), rate, the other three
+            if (event == 0)
+                p.set(0, g() % 3 ? 1.0f : 0.3f);
+            else if (event == 1)
+                p.rate(rates[g() % 7]);
+            else if (event < 8)
+                p.set(1 + int32_t(g() % 3), float(g() % 1001) / 1000.0f);
+            // Mostly host-sized blocks, some tiny, some spanning several passes.
+            size_t n = g() % 4 == 0   ? 1 + g() % 16
+                       : g() % 4 == 0 ? 1 + g() % 4096
+                                      : 64 << (g() % 4);
+            ASSERT_TRUE(p.process(signal(g, n)))
+                << "after " << frames << " frames, level " << level;
+            frames += n;
+            total += int32_t((n + A::CHAIN_BLOCK - 1) / A::CHAIN_BLOCK);
+        }
+        // Both ways were taken: the loop most of the time, the chain around switches.
+        EXPECT_GT(p.fused.app().fusedPasses, uint64_t(total) / 2);
+        EXPECT_LT(p.fused.app().fusedPasses, uint64_t(total));
+        EXPECT_EQ(p.ref.app().fusedPasses, 0u);
+    });
 }
 
 // Settings of the chain the loop covers and settings it leaves to the chain's pass.
