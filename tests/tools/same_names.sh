@@ -3,18 +3,20 @@
 # says "EXTRA: NAME" for each name only in HAVE and "MISSING: NAME" for each
 # only in WANT; returns 1 if there is any.
 same_names() {
-    local have=$1 want=$2 extra=$3 missing=$4 name status=0
+    local status=0
+    only_in "$1" "$2" "$3" || status=1
+    only_in "$2" "$1" "$4" || status=1
+    return $status
+}
+
+# only_in A B LABEL: says "LABEL: NAME" for each name of A not in B; returns 1 if any.
+only_in() {
+    local name status=0
     while IFS= read -r name; do
         [ -n "$name" ] || continue
-        grep -qxF -- "$name" <<<"$want" && continue
-        echo "$extra: $name"
+        grep -qxF -- "$name" <<<"$2" && continue
+        echo "$3: $name"
         status=1
-    done <<<"$have"
-    while IFS= read -r name; do
-        [ -n "$name" ] || continue
-        grep -qxF -- "$name" <<<"$have" && continue
-        echo "$missing: $name"
-        status=1
-    done <<<"$want"
+    done <<<"$1"
     return $status
 }
