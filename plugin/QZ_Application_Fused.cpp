@@ -90,36 +90,162 @@ struct Recursions {
 #endif
 
 #if QZ_WIDE_LOOPS && defined(__SSE2__)
-    // The last stretch's blocks after the recursions, where they are the
-    // factor's product by k, the divider's quotient and the multiplier's
-    // product, all "set", and the delay line alone writes buf_t (it has run):
-    // eight at a time beside the output meter a group behind, which has no
-    // stretch after it to run beside and waits on its own steps only.
-    [[gnu::noinline]] QZ_AVX2 void last(const Scratch& s, int32_t* si, const int32_t* st,
-                                        int32_t* sa, int32_t* sao, int32_t n, int32_t k) {
+    // Four words into the low words of the four 64-bit lanes.
+    [[gnu::always_inline]] QZ_AVX2 static __m256i lanes(int64_t c0, int64_t c1, int64_t c2,
+                                                        int64_t c3) {
+        return _mm256_setr_epi32(int32_t(c0), 0, int32_t(c1), 0, int32_t(c2), 0, int32_t(c3), 0);
+    }
+
+    // The whole chain over a block in one loop, where the blocks after the
+    // recursions are the factor's product by k, the divider's quotient and
+    // the multiplier's product, all "set", and the delay line alone writes
+    // buf_t (it has run over the block). The four detectors step in the four
+    // lanes of one AVX2 register, one step of all four per sample: the input
+    // meter, the detector, the smoother and the output meter, each in the low
+    // word of its 64-bit lane. Their envelopes and inputs carry an offset of
+    // 2^31, under which the step's unsigned comparison is the signed one the
+    // register has; difference and sum do not see it. Each lane follows the
+    // one feeding it far enough behind that the loop waits on the step's own
+    // chain only: the limiter clips each group of four of the detector's as
+    // it comes out, the smoother takes them LAG groups later, the factor,
+    // divider and multiplier take eight of the smoother's two groups after
+    // that, and the output meter their products OUT groups behind the front.
+    // A lane with nothing to follow yet steps by zero, which leaves it as it
+    // is. The high-pass steps beside them in scalar code.
+    [[gnu::noinline, gnu::flatten]] QZ_AVX2 void whole(int32_t* si, const int32_t* st, int32_t* sa,
+                                                       int32_t* sai, int32_t* sao, int32_t n,
+                                                       int32_t k) {
         using namespace qz::wide;
-        alignas(32) int32_t mo[S];
-        auto d4 = outMeter;
-        const __m256i K = _mm256_set1_epi32(k);
-        int32_t j = 0;
-        for (; j + 8 <= n; j += 8) {
-            const __m256i q = div_q24<false>(mul_q24(load(s.t + j), K), load(s.a + j));
+        constexpr int32_t OFF = INT32_MIN;
+        // the limiter's path from the detector's lane to the smoother's
+        // takes about five steps of the register, the blocks' path from the
+        // smoother to the output meter about as many
+        constexpr int32_t LAG = 3, OUT = 8;
+        // the last samples of the high-pass, the limiter, the smoother and
+        // the products, each ring long enough for the distance behind
+        constexpr int32_t RING = 64;
+        alignas(32) int32_t r[RING] = {}, l[RING] = {}, t[RING] = {}, mo[RING] = {};
+        const __m256i off = _mm256_set1_epi32(OFF), K = _mm256_set1_epi32(k);
+        auto hp_ = hp;
+        auto d1 = inMeter, d2 = detector, d3 = smoother, d4 = outMeter;
+        const auto lim = limiter;
+        const qz::dist::Held4 four = lim.four();
+        // the attack coefficients, and what turns them into the release ones,
+        // as the smoother and the output meter join
+        const __m256i ca = lanes(d1.attack, d2.attack, d3.attack, d4.attack);
+        const __m256i cx = lanes(d1.attack ^ d1.release, d2.attack ^ d2.release,
+                                 d3.attack ^ d3.release, d4.attack ^ d4.release);
+        const __m256i joined[3] = {_mm256_setr_epi32(-1, -1, -1, -1, 0, 0, 0, 0),
+                                   _mm256_setr_epi32(-1, -1, -1, -1, -1, -1, 0, 0),
+                                   _mm256_set1_epi32(-1)};
+        __m256i e = _mm256_xor_si256(off, lanes(d1.envelope, d2.envelope, d3.envelope, d4.envelope));
+
+        auto group = [&](int32_t j, __m256i a, __m256i x, __m128i& det, __m128i& smoothed)
+                         __attribute__((always_inline, target("avx2"))) {
+#pragma GCC unroll 4
+            for (int32_t i = 0; i < 4; ++i)
+                r[(j + i) & (RING - 1)] = int32_t(qz::magnitude(hp_.step(si[j + i]))) ^ OFF;
+            const int32_t* lj = l + ((j - 4 * LAG) & (RING - 1));
+            const int32_t* mj = mo + ((j - 4 * OUT) & (RING - 1));
+            __m256i row[4];
+#pragma GCC unroll 4
+            for (int32_t i = 0; i < 4; ++i) {
+                const __m256i in = _mm256_blend_epi32(
+                    _mm256_blend_epi32(_mm256_set1_epi32(r[(j + i) & (RING - 1)]),
+                                       _mm256_set1_epi32(lj[i]), 0x30),
+                    _mm256_set1_epi32(mj[i]), 0xC0);
+                const __m256i c = _mm256_xor_si256(a, _mm256_and_si256(_mm256_cmpgt_epi32(e, in), x));
+                const __m256i p = _mm256_mul_epi32(_mm256_sub_epi32(in, e), c);
+                row[i] = e = _mm256_add_epi32(e, _mm256_srli_epi64(p, 31));
+            }
+            // the four rows' low words as columns: the input meter's and the
+            // smoother's, then the detector's and the output meter's
+            const __m256i one = _mm256_xor_si256(
+                off, _mm256_unpacklo_epi64(_mm256_unpacklo_epi32(row[0], row[1]),
+                                           _mm256_unpacklo_epi32(row[2], row[3])));
+            const __m256i two = _mm256_xor_si256(
+                off, _mm256_unpacklo_epi64(_mm256_unpackhi_epi32(row[0], row[1]),
+                                           _mm256_unpackhi_epi32(row[2], row[3])));
+            det = _mm256_castsi256_si128(two);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sai + j), _mm256_castsi256_si128(one));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sa + j), det);
+            smoothed = _mm256_extracti128_si256(one, 1);
+            if (j >= 4 * LAG)
+                _mm_store_si128(reinterpret_cast<__m128i*>(t + ((j - 4 * LAG) & (RING - 1))),
+                                smoothed);
+            if (j >= 4 * OUT)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(sao + j - 4 * OUT),
+                                 _mm256_extracti128_si256(two, 1));
+        };
+        // the limiter over a group of the detector's
+        auto limit = [&](int32_t j, __m128i det) __attribute__((always_inline, target("avx2"))) {
+            __m128i y;
+            if (!four.run_wide(det, y)) [[unlikely]]
+                y = _mm_setr_epi32(lim.step(sa[j]), lim.step(sa[j + 1]), lim.step(sa[j + 2]),
+                                   lim.step(sa[j + 3]));
+            _mm_store_si128(reinterpret_cast<__m128i*>(l + (j & (RING - 1))),
+                            _mm_xor_si128(_mm_abs_epi32(y), _mm256_castsi256_si128(off)));
+        };
+        // eight samples of the blocks after the recursions, from the
+        // smoother's output and the detector's in buf_a
+        auto blocks = [&](int32_t j, __m256i smoothed) __attribute__((always_inline,
+                                                                        target("avx2"))) {
+            const __m256i q = div_q24<false>(mul_q24(smoothed, K), load(sa + j));
             store(sa + j, q);
             const __m256i y = mul_q24(load(st + j), q);
             store(si + j, y);
-            store(mo + j, _mm256_abs_epi32(y));
-            for (int32_t i = j - 8; i >= 0 && i < j; ++i)
-                sao[i] = d4.step(mo[i]);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(mo + (j & (RING - 1))),
+                               _mm256_xor_si256(_mm256_abs_epi32(y), off));
+        };
+
+        const int32_t groups = n / 4;
+        int32_t done = 0; // samples through the blocks
+        // What depends on the register's steps takes them from the group
+        // before, so that the processor finds work that can run while the
+        // steps of this group wait on each other.
+        __m128i det = _mm_setzero_si128(), smoothed[2] = {det, det};
+        for (int32_t g = 0; g < groups; ++g) {
+            const __m256i& join = joined[(g >= LAG) + (g >= OUT)];
+            __m128i d, t4;
+            group(4 * g, _mm256_and_si256(ca, join), _mm256_and_si256(cx, join), d, t4);
+            if (g > 0) limit(4 * (g - 1), det);
+            // the smoother's two groups before, where they start on a
+            // multiple of eight
+            if (g >= LAG + 2 && ((g - LAG) & 1) == 0) {
+                blocks(done, _mm256_inserti128_si256(_mm256_castsi128_si256(smoothed[0]),
+                                                     smoothed[1], 1));
+                done += 8;
+            }
+            det = d;
+            smoothed[0] = smoothed[1];
+            smoothed[1] = t4;
         }
-        for (int32_t i = j; i < n; ++i) {
-            const int32_t q = qz::div_q24<false>(qz::mul_q24(s.t[i], k), s.a[i]);
-            sa[i] = q;
-            si[i] = qz::mul_q24(st[i], q);
-            mo[i] = int32_t(qz::magnitude(si[i]));
+        if (groups > 0) limit(4 * (groups - 1), det);
+
+        alignas(32) int32_t w[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(w), e);
+        d1.envelope = w[0] ^ OFF, d2.envelope = w[2] ^ OFF, d3.envelope = w[4] ^ OFF;
+        d4.envelope = w[6] ^ OFF;
+        // what the lanes left behind, in order
+        for (int32_t j = std::max(groups - LAG, 0) * 4; j < groups * 4; ++j)
+            t[j & (RING - 1)] = d3.step(l[j & (RING - 1)] ^ OFF);
+        for (int32_t j = groups * 4; j < n; ++j) {
+            const int32_t x = int32_t(qz::magnitude(hp_.step(si[j])));
+            sai[j] = d1.step(x);
+            sa[j] = d2.step(x);
+            t[j & (RING - 1)] = d3.step(int32_t(qz::magnitude(lim.step(sa[j]))));
         }
-        for (int32_t i = std::max(j - 8, 0); i < n; ++i)
-            sao[i] = d4.step(mo[i]);
-        outMeter = d4;
+        for (; done + 8 <= n; done += 8)
+            blocks(done, load(t + (done & (RING - 1))));
+        for (; done < n; ++done) {
+            const int32_t q = qz::div_q24<false>(qz::mul_q24(t[done & (RING - 1)], k), sa[done]);
+            sa[done] = q;
+            si[done] = qz::mul_q24(st[done], q);
+            mo[done & (RING - 1)] = int32_t(qz::magnitude(si[done])) ^ OFF;
+        }
+        for (int32_t j = std::max(groups - OUT, 0) * 4; j < n; ++j)
+            sao[j] = d4.step(mo[j & (RING - 1)] ^ OFF);
+        hp = hp_, inMeter = d1, detector = d2, smoother = d3, outMeter = d4;
     }
 #endif
 
@@ -260,33 +386,30 @@ bool QZ_Application::fusedPass() {
 #endif
         r.stretch(in, len, out, m, scratch);
     };
-    bool outMeterDone = false;
-    for (int32_t c = 0; c < n; c += S) {
-        const int32_t len = std::min(S, n - c);
-        const int32_t behind = c == 0 ? 0 : S;
-        stretch(si + c, len, si + c - behind, behind);
-        std::copy(scratch.ai, scratch.ai + len, sai + c);
-        std::copy(scratch.ao, scratch.ao + behind, sao + c - behind);
 #if QZ_WIDE_LOOPS && defined(__SSE2__)
-        if (lastInline && c + len == n) {
-            // the line reads the input before the output is written over it
-            walk.run(si + c, st + c, len);
-            r.last(scratch, si + c, st + c, sa + c, sao + c, len, koef.K);
-            outMeterDone = true;
-            break;
-        }
+    if (lastInline) {
+        // the line reads the input before the output is written over it
+        walk.run(si, st, n);
+        r.whole(si, st, sa, sai, sao, n, koef.K);
+    } else
 #endif
-        // in place, as the factor and the divider each read and write one
-        // buffer; the buffers take what the chain's pass leaves there (the
-        // delay line may not write over buf_t)
-        koef.run(scratch.t, scratch.t, len);
-        std::copy(scratch.t, scratch.t + len, st + c);
-        divide.run(scratch.t, scratch.a, scratch.a, len);
-        std::copy(scratch.a, scratch.a + len, sa + c);
-        walk.run(si + c, st + c, len);
-        multiply.run(st + c, sa + c, si + c, len);
-    }
-    if (!outMeterDone) {
+    {
+        for (int32_t c = 0; c < n; c += S) {
+            const int32_t len = std::min(S, n - c);
+            const int32_t behind = c == 0 ? 0 : S;
+            stretch(si + c, len, si + c - behind, behind);
+            std::copy(scratch.ai, scratch.ai + len, sai + c);
+            std::copy(scratch.ao, scratch.ao + behind, sao + c - behind);
+            // in place, as the factor and the divider each read and write one
+            // buffer; the buffers take what the chain's pass leaves there (the
+            // delay line may not write over buf_t)
+            koef.run(scratch.t, scratch.t, len);
+            std::copy(scratch.t, scratch.t + len, st + c);
+            divide.run(scratch.t, scratch.a, scratch.a, len);
+            std::copy(scratch.a, scratch.a + len, sa + c);
+            walk.run(si + c, st + c, len);
+            multiply.run(st + c, sa + c, si + c, len);
+        }
         const int32_t last = (n - 1) / S * S;
         stretch(nullptr, 0, si + last, n - last);
         std::copy(scratch.ao, scratch.ao + (n - last), sao + last);
