@@ -120,7 +120,7 @@ struct Recursions {
         // the limiter's path from the detector's lane to the smoother's
         // takes about five steps of the register, the blocks' path from the
         // smoother to the output meter about as many
-        constexpr int32_t LAG = 3, OUT = 8;
+        constexpr int32_t LAG = 3, OUT = 7;
         // the last samples of the high-pass, the limiter, the smoother and
         // the products, each ring long enough for the distance behind
         constexpr int32_t RING = 64;

@@ -12,59 +12,56 @@
 
 namespace qz::wide {
 
-// mul_q24 of each pair. The even and odd words' 64-bit products come from
-// two multiplications and the words are put back with blends, where the
-// compiler's version moves them through four shuffles per product.
+// mul_q24 of each pair. The even and odd words' signed 64-bit products come
+// from two multiplications, and their bits 24 to 55 and their high words are
+// put back in place with blends.
 [[gnu::always_inline]] QZ_AVX2 inline __m256i mul_q24(__m256i a, __m256i b) {
-    const __m256i even = _mm256_mul_epu32(a, b);
-    const __m256i odd = _mm256_mul_epu32(_mm256_srli_epi64(a, 32), _mm256_srli_epi64(b, 32));
-    __m256i hi = _mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA);
-    const __m256i lo = _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
-    // the signed high word: less the other factor for each negative one
-    hi = _mm256_sub_epi32(hi, _mm256_and_si256(_mm256_srai_epi32(a, 31), b));
-    hi = _mm256_sub_epi32(hi, _mm256_and_si256(_mm256_srai_epi32(b, 31), a));
-    const __m256i r = _mm256_or_si256(_mm256_slli_epi32(hi, 8), _mm256_srli_epi32(lo, 24));
+    const __m256i even = _mm256_mul_epi32(a, b);
+    const __m256i odd = _mm256_mul_epi32(_mm256_srli_epi64(a, 32), _mm256_srli_epi64(b, 32));
+    const __m256i r =
+        _mm256_blend_epi32(_mm256_srli_epi64(even, 24), _mm256_slli_epi64(odd, 8), 0xAA);
+    const __m256i hi = _mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA);
+    // the quotient fits when the high word lies in [-2^23, 2^23)
     const __m256i fits =
         _mm256_cmpeq_epi32(_mm256_srli_epi32(_mm256_add_epi32(hi, _mm256_set1_epi32(0x800000)), 24),
                            _mm256_setzero_si256());
-    const __m256i saturated =
-        _mm256_xor_si256(_mm256_srai_epi32(hi, 31), _mm256_set1_epi32(0x7FFFFFFF));
-    return _mm256_blendv_epi8(saturated, r, fits);
+    const __m256i limit = _mm256_xor_si256(_mm256_srai_epi32(hi, 31), _mm256_set1_epi32(0x7FFFFFFF));
+    return _mm256_blendv_epi8(limit, r, fits);
 }
 
-// div_q24 of four pairs: the same double-precision quotient and correction,
-// one division of four.
-template <bool ZeroNegative>
-[[gnu::always_inline]] QZ_AVX2 inline __m128i div_q24(__m128i a, __m128i b) {
+// The double quotient floor((|a| + 1) * 2^24 / (|b| + 1)) of four, truncated:
+// 0x80000000 where it is 2^31 or more.
+[[gnu::always_inline]] QZ_AVX2 inline __m128i quotient(__m128i a, __m128i b) {
     const __m256d unsign = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
     const __m256d one = _mm256_set1_pd(1.0);
     const __m256d na = _mm256_add_pd(_mm256_and_pd(_mm256_cvtepi32_pd(a), unsign), one);
     const __m256d nb = _mm256_add_pd(_mm256_and_pd(_mm256_cvtepi32_pd(b), unsign), one);
-    const __m256d over = _mm256_cmp_pd(na, _mm256_mul_pd(nb, _mm256_set1_pd(128.0)), _CMP_GE_OQ);
-    // the quotient is positive and no NaN: the smaller of it and 2^31 - 1
-    const __m256d x = _mm256_div_pd(_mm256_mul_pd(na, _mm256_set1_pd(16777216.0)), nb);
-    __m128i q = _mm256_cvttpd_epi32(_mm256_min_pd(x, _mm256_set1_pd(2147483647.0)));
-    const __m128i d = _mm_add_epi32(_mm_abs_epi32(b), _mm_set1_epi32(1));
-    const __m128i rest =
-        _mm_sub_epi32(_mm_slli_epi32(_mm_add_epi32(_mm_abs_epi32(a), _mm_set1_epi32(1)), 24),
-                      _mm_mullo_epi32(q, d));
-    q = _mm_add_epi32(q, _mm_cmpeq_epi32(_mm_max_epu32(rest, d), rest)); // rest >= d: one less
-    const __m128i m = ZeroNegative ? _mm_xor_si128(_mm_cmpgt_epi32(a, _mm_setzero_si128()),
-                                                   _mm_cmpgt_epi32(b, _mm_setzero_si128()))
-                                   : _mm_srai_epi32(_mm_xor_si128(a, b), 31);
-    const __m128i saturate = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
-        _mm256_castpd_si256(over), _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
-    return _mm_blendv_epi8(_mm_sub_epi32(_mm_xor_si128(q, m), m),
-                           _mm_xor_si128(m, _mm_set1_epi32(0x7FFFFFFF)), saturate);
+    return _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_mul_pd(na, _mm256_set1_pd(16777216.0)), nb));
 }
 
-// ... and of eight, in two divisions of four.
+// div_q24 of eight pairs: the same double quotient and correction as the
+// scalar one, in two divisions of four. The saturation test is the quotient's
+// own: with A = |a| + 1 and d = |b| + 1, N / d >= 2^31 makes the rounded
+// quotient 2^31 or more (2^31 is a double), whose truncation is 0x80000000;
+// otherwise A <= 128 d - 1, so N / d <= 2^31 - 2^24 / d, more than 2^-8 below
+// 2^31, and the rounded quotient stays below 2^31 and is no such word.
 template <bool ZeroNegative>
 [[gnu::always_inline]] QZ_AVX2 inline __m256i div_q24(__m256i a, __m256i b) {
-    const __m128i lo = div_q24<ZeroNegative>(_mm256_castsi256_si128(a), _mm256_castsi256_si128(b));
-    const __m128i hi =
-        div_q24<ZeroNegative>(_mm256_extracti128_si256(a, 1), _mm256_extracti128_si256(b, 1));
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+    const __m256i one = _mm256_set1_epi32(1);
+    __m256i q = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(quotient(_mm256_castsi256_si128(a), _mm256_castsi256_si128(b))),
+        quotient(_mm256_extracti128_si256(a, 1), _mm256_extracti128_si256(b, 1)), 1);
+    const __m256i saturate = _mm256_cmpeq_epi32(q, _mm256_set1_epi32(INT32_MIN));
+    const __m256i d = _mm256_add_epi32(_mm256_abs_epi32(b), one);
+    const __m256i rest = _mm256_sub_epi32(
+        _mm256_slli_epi32(_mm256_add_epi32(_mm256_abs_epi32(a), one), 24), _mm256_mullo_epi32(q, d));
+    q = _mm256_add_epi32(q, _mm256_cmpeq_epi32(_mm256_max_epu32(rest, d), rest)); // rest >= d
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i m = ZeroNegative ? _mm256_xor_si256(_mm256_cmpgt_epi32(a, zero),
+                                                      _mm256_cmpgt_epi32(b, zero))
+                                   : _mm256_srai_epi32(_mm256_xor_si256(a, b), 31);
+    return _mm256_blendv_epi8(_mm256_sub_epi32(_mm256_xor_si256(q, m), m),
+                              _mm256_xor_si256(m, _mm256_set1_epi32(0x7FFFFFFF)), saturate);
 }
 
 template <int M> [[gnu::always_inline]] QZ_AVX2 inline __m256i combine(__m256i o, __m256i y) {
