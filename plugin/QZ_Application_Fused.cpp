@@ -120,11 +120,11 @@ struct Recursions {
         // the limiter's path from the detector's lane to the smoother's
         // takes about five steps of the register, the blocks' path from the
         // smoother to the output meter about as many
-        constexpr int32_t LAG = 3, OUT = 7;
+        constexpr int32_t LAG = 3, OUT = 8;
         // the last samples of the high-pass, the limiter, the smoother and
         // the products, each ring long enough for the distance behind
         constexpr int32_t RING = 64;
-        alignas(32) int32_t r[RING] = {}, l[RING] = {}, t[RING] = {}, mo[RING] = {};
+        alignas(32) int32_t r[RING], l[RING], t[RING], mo[RING];
         const __m256i off = _mm256_set1_epi32(OFF), K = _mm256_set1_epi32(k);
         auto hp_ = hp;
         auto d1 = inMeter, d2 = detector, d3 = smoother, d4 = outMeter;
@@ -145,8 +145,9 @@ struct Recursions {
 #pragma GCC unroll 4
             for (int32_t i = 0; i < 4; ++i)
                 r[(j + i) & (RING - 1)] = int32_t(qz::magnitude(hp_.step(si[j + i]))) ^ OFF;
-            const int32_t* lj = l + ((j - 4 * LAG) & (RING - 1));
-            const int32_t* mj = mo + ((j - 4 * OUT) & (RING - 1));
+            // a resting lane reads the high-pass's words, which are there
+            const int32_t* lj = j >= 4 * LAG ? l + ((j - 4 * LAG) & (RING - 1)) : r + (j & (RING - 1));
+            const int32_t* mj = j >= 4 * OUT ? mo + ((j - 4 * OUT) & (RING - 1)) : r + (j & (RING - 1));
             __m256i row[4];
 #pragma GCC unroll 4
             for (int32_t i = 0; i < 4; ++i) {
