@@ -132,27 +132,24 @@ struct Recursions {
         const qz::dist::Held4 four = lim.four();
         // the attack coefficients, and what turns them into the release ones,
         // as the smoother and the output meter join
-        const __m256i ca = lanes(d1.attack, d2.attack, d3.attack, d4.attack);
-        const __m256i cx = lanes(d1.attack ^ d1.release, d2.attack ^ d2.release,
-                                 d3.attack ^ d3.release, d4.attack ^ d4.release);
-        const __m256i joined[3] = {_mm256_setr_epi32(-1, -1, -1, -1, 0, 0, 0, 0),
-                                   _mm256_setr_epi32(-1, -1, -1, -1, -1, -1, 0, 0),
-                                   _mm256_set1_epi32(-1)};
+        __m256i ca = lanes(d1.attack, d2.attack, 0, 0);
+        __m256i cx = lanes(d1.attack ^ d1.release, d2.attack ^ d2.release, 0, 0);
         __m256i e = _mm256_xor_si256(off, lanes(d1.envelope, d2.envelope, d3.envelope, d4.envelope));
 
         auto group = [&](int32_t j, __m256i a, __m256i x, __m128i& det, __m128i& smoothed)
                          __attribute__((always_inline, target("avx2"))) {
+            int32_t* rj = r + (j & (RING - 1)); // j is a multiple of four
 #pragma GCC unroll 4
             for (int32_t i = 0; i < 4; ++i)
-                r[(j + i) & (RING - 1)] = int32_t(qz::magnitude(hp_.step(si[j + i]))) ^ OFF;
+                rj[i] = int32_t(qz::magnitude(hp_.step(si[j + i]))) ^ OFF;
             // a resting lane reads the high-pass's words, which are there
-            const int32_t* lj = j >= 4 * LAG ? l + ((j - 4 * LAG) & (RING - 1)) : r + (j & (RING - 1));
-            const int32_t* mj = j >= 4 * OUT ? mo + ((j - 4 * OUT) & (RING - 1)) : r + (j & (RING - 1));
+            const int32_t* lj = j >= 4 * LAG ? l + ((j - 4 * LAG) & (RING - 1)) : rj;
+            const int32_t* mj = j >= 4 * OUT ? mo + ((j - 4 * OUT) & (RING - 1)) : rj;
             __m256i row[4];
 #pragma GCC unroll 4
             for (int32_t i = 0; i < 4; ++i) {
                 const __m256i in = _mm256_blend_epi32(
-                    _mm256_blend_epi32(_mm256_set1_epi32(r[(j + i) & (RING - 1)]),
+                    _mm256_blend_epi32(_mm256_set1_epi32(rj[i]),
                                        _mm256_set1_epi32(lj[i]), 0x30),
                     _mm256_set1_epi32(mj[i]), 0xC0);
                 const __m256i c = _mm256_xor_si256(a, _mm256_and_si256(_mm256_cmpgt_epi32(e, in), x));
@@ -206,9 +203,13 @@ struct Recursions {
         // steps of this group wait on each other.
         __m128i det = _mm_setzero_si128(), smoothed[2] = {det, det};
         for (int32_t g = 0; g < groups; ++g) {
-            const __m256i& join = joined[(g >= LAG) + (g >= OUT)];
+            if (g == LAG || g == OUT) [[unlikely]] {
+                ca = lanes(d1.attack, d2.attack, d3.attack, g == OUT ? d4.attack : 0);
+                cx = lanes(d1.attack ^ d1.release, d2.attack ^ d2.release, d3.attack ^ d3.release,
+                           g == OUT ? d4.attack ^ d4.release : 0);
+            }
             __m128i d, t4;
-            group(4 * g, _mm256_and_si256(ca, join), _mm256_and_si256(cx, join), d, t4);
+            group(4 * g, ca, cx, d, t4);
             if (g > 0) limit(4 * (g - 1), det);
             // the smoother's two groups before, where they start on a
             // multiple of eight
