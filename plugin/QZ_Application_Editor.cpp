@@ -150,9 +150,18 @@ QZ_error QZ_Application::detach() {
 }
 
 float QZ_Application::meterLevel(int32_t s) {
-    long double a = std::fabs(static_cast<long double>(int64_t(s) + 1));
-    long double m = (20.0L * std::log10(a * 0x1p-31L) + 60.0L + 6.0L) * (1.0L / 60.0L);
-    float f = float(m);
+    // In double first, on the audio thread every second call: its level lies
+    // within 1e-12 of the long double one (log10 of a value below 10 to a few
+    // units in its last place), so where all within 1e-9 of it rounds to one
+    // float, that float is the long double one's too.
+    const double d = std::fabs(double(int64_t(s) + 1));
+    const double md = (20.0 * std::log10(d * 0x1p-31) + 60.0 + 6.0) * (1.0 / 60.0);
+    float f = float(md);
+    if (float(md - 1e-9) != f || float(md + 1e-9) != f) {
+        long double a = std::fabs(static_cast<long double>(int64_t(s) + 1));
+        long double m = (20.0L * std::log10(a * 0x1p-31L) + 60.0L + 6.0L) * (1.0L / 60.0L);
+        f = float(m);
+    }
     return f < 0.0f ? 0.0f : f > 1.0f ? 1.0f : f; // log10(0) gives -inf: 0
 }
 

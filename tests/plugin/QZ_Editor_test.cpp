@@ -368,6 +368,19 @@ TEST(Meter, LevelOfTheFirstEnvelopeSample) {
         EXPECT_GE(m, 0.0f);
         EXPECT_LE(m, 1.0f);
     }
+    // The level goes through double first: the same float as the long
+    // double formula everywhere, the clamped ends and the rounding edges too.
+    auto exact = [](int32_t s) {
+        long double a = std::fabs(static_cast<long double>(int64_t(s) + 1));
+        float f = float((20.0L * std::log10(a * 0x1p-31L) + 60.0L + 6.0L) * (1.0L / 60.0L));
+        return f < 0.0f ? 0.0f : f > 1.0f ? 1.0f : f;
+    };
+    uint32_t x = 12345;
+    for (int k = 0; k < 1 << 21; ++k) {
+        x = x * 1664525u + 1013904223u;
+        const int32_t s = k < 1 << 20 ? int32_t(x) : int32_t(x >> (x & 31));
+        ASSERT_EQ(A::meterLevel(s), exact(s)) << s;
+    }
 }
 
 TEST_F(Panel, MeterFollowsEverySecondCallAndTheEditorPaintsIt) {
