@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #if defined(__SSE2__)
@@ -210,10 +211,21 @@ void QZ_Effect_Deline::freeTaps(Group* g) {
 }
 
 int32_t QZ_Effect_Deline::delay(const Tap& t, int32_t fs) {
-    int32_t D = t.inSamples
-                    ? qz::trunc32(t.dt)
-                    : qz::trunc32(static_cast<long double>(fs) * static_cast<long double>(t.dt));
-    return std::clamp(D, 0, MAX_DELAY);
+    if (t.inSamples) return std::clamp(qz::trunc32(t.dt), 0, MAX_DELAY);
+    // trunc32(fs * dt) held to [0, MAX_DELAY], fs * dt exact as in long
+    // double (31 bits of clock by dt's 24-bit significand), here from
+    // integers: the long double product costs more than a small block's pass.
+    uint32_t bits;
+    std::memcpy(&bits, &t.dt, sizeof bits);
+    const uint32_t ex = bits >> 23 & 0xFF, man = bits & 0x7FFFFF;
+    const bool negative = (bits >> 31 != 0) != (fs < 0);
+    if (ex == 0xFF) return man == 0 && fs != 0 && !negative ? MAX_DELAY : 0; // NaN: 0
+    if (negative) return 0; // truncates to 0 or below
+    const uint64_t m = ex ? (man | 0x800000u) : man;
+    const int e = ex ? int(ex) - 150 : -149; // dt = m * 2^e
+    const uint64_t M = m * uint64_t(std::abs(int64_t(fs)));
+    if (e >= 0) return e > 16 || M > uint64_t(MAX_DELAY) >> e ? MAX_DELAY : int32_t(M << e);
+    return int32_t(std::min<uint64_t>(-e >= 64 ? 0 : M >> -e, MAX_DELAY));
 }
 
 void QZ_Effect_Deline::prepare() {

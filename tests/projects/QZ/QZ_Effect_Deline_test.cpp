@@ -2,6 +2,9 @@
 #include "QZ_Effect_Deline.h"
 
 #include <random>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 
 using qz::test::Chain;
 using qz::test::cmd;
@@ -133,6 +136,46 @@ TEST(Deline, DelaysOutsideTheMemoryAreClamped) {
     EXPECT_EQ(Deline::delay(t, 44100), 0);
     t.dt = 3e38f;
     EXPECT_EQ(Deline::delay(t, INT32_MAX), 65534);
+}
+
+TEST(Deline, DelayInSecondsIsTheExactProductWithTheClockTruncated) {
+    auto exact = [](float dt, int32_t fs) {
+        return std::clamp(qz::trunc32(static_cast<long double>(fs) * dt), 0, Deline::MAX_DELAY);
+    };
+    Deline::Tap t;
+    std::vector<float> times = {0.0f,      -0.0f,     1.0f,      -1.0f,     0x1p-149f, 0x1p-126f,
+                                1e-5f,     0.01f,     1.4860f,   65534.0f,  3e38f,     INFINITY,
+                                -INFINITY, NAN,       -NAN,      0x1.fffffep-17f};
+    std::vector<int32_t> clocks = {0, 1, -1, 44100, 48000, 96000, -44100, INT32_MAX, INT32_MIN};
+    std::mt19937 g(7);
+    for (int k = 0; k < 20000; ++k) {
+        uint32_t bits = g();
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        times.push_back(f);
+        // delays near whole samples: k / fs and a unit in the last place on either side
+        const int32_t fs = int32_t(g() % 200000) + 1;
+        const float near = float(double(g() % 70000) / fs);
+        times.insert(times.end(), {near, std::nextafter(near, 0.0f), std::nextafter(near, 1.0f)});
+        clocks.push_back(fs);
+    }
+    for (size_t i = 0; i < times.size(); ++i) {
+        t.dt = times[i];
+        for (int32_t fs : {clocks[i % clocks.size()], 44100, 48000})
+            ASSERT_EQ(Deline::delay(t, fs), exact(t.dt, fs)) << t.dt << " " << fs;
+    }
+    // Products one unit of dt's last place below a whole number of samples:
+    // fs * m = k * 2^s - 1 for dt = m * 2^-s.
+    int below = 0;
+    for (int32_t fs = 3; fs < 1000; fs += 2)
+        for (int s = 20; s <= 40; ++s)
+            for (int64_t k = 1; k < fs; ++k)
+                if (((k << s) - 1) % fs == 0 && ((k << s) - 1) / fs < (1 << 24)) {
+                    t.dt = std::ldexp(float(((k << s) - 1) / fs), -s);
+                    ASSERT_EQ(Deline::delay(t, fs), k - 1) << fs << " " << s;
+                    ++below;
+                }
+    EXPECT_GT(below, 1000);
 }
 
 TEST(Deline, ImpulseArrivesAfterDPlusOneSamplesAcrossBlocks) {
