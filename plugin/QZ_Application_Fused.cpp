@@ -145,11 +145,15 @@ struct Recursions {
             // a resting lane reads the high-pass's words, which are there
             const int32_t* lj = j >= 4 * LAG ? l + ((j - 4 * LAG) & (RING - 1)) : rj;
             const int32_t* mj = j >= 4 * OUT ? mo + ((j - 4 * OUT) & (RING - 1)) : rj;
+            // Broadcast from memory, which takes a load and no shuffle: the
+            // compiler does not see that these are the words just stored.
+            const int32_t* ri = rj;
+            qz::opaque(ri), qz::opaque(lj), qz::opaque(mj);
             __m256i row[4];
 #pragma GCC unroll 4
             for (int32_t i = 0; i < 4; ++i) {
                 const __m256i in = _mm256_blend_epi32(
-                    _mm256_blend_epi32(_mm256_set1_epi32(rj[i]),
+                    _mm256_blend_epi32(_mm256_set1_epi32(ri[i]),
                                        _mm256_set1_epi32(lj[i]), 0x30),
                     _mm256_set1_epi32(mj[i]), 0xC0);
                 const __m256i c = _mm256_xor_si256(a, _mm256_and_si256(_mm256_cmpgt_epi32(e, in), x));
