@@ -141,7 +141,7 @@ struct Recursions {
             int32_t* rj = r + (j & (RING - 1)); // j is a multiple of four
 #pragma GCC unroll 4
             for (int32_t i = 0; i < 4; ++i)
-                rj[i] = int32_t(qz::magnitude(hp_.step(si[j + i]))) ^ OFF;
+                rj[i] = hp_.step(si[j + i]);
             // a resting lane reads the high-pass's words, which are there
             const int32_t* lj = j >= 4 * LAG ? l + ((j - 4 * LAG) & (RING - 1)) : rj;
             const int32_t* mj = j >= 4 * OUT ? mo + ((j - 4 * OUT) & (RING - 1)) : rj;
@@ -152,10 +152,10 @@ struct Recursions {
             __m256i row[4];
 #pragma GCC unroll 4
             for (int32_t i = 0; i < 4; ++i) {
-                const __m256i in = _mm256_blend_epi32(
-                    _mm256_blend_epi32(_mm256_set1_epi32(ri[i]),
-                                       _mm256_set1_epi32(lj[i]), 0x30),
-                    _mm256_set1_epi32(mj[i]), 0xC0);
+                const __m256i in = _mm256_xor_si256(
+                    off, _mm256_abs_epi32(_mm256_blend_epi32(
+                             _mm256_blend_epi32(_mm256_set1_epi32(ri[i]), _mm256_set1_epi32(lj[i]), 0x30),
+                             _mm256_set1_epi32(mj[i]), 0xC0)));
                 const __m256i c = _mm256_xor_si256(a, _mm256_and_si256(_mm256_cmpgt_epi32(e, in), x));
                 const __m256i p = _mm256_mul_epi32(_mm256_sub_epi32(in, e), c);
                 row[i] = e = _mm256_add_epi32(e, _mm256_srli_epi64(p, 31));
@@ -185,8 +185,7 @@ struct Recursions {
             if (!four.run_wide(det, y)) [[unlikely]]
                 y = _mm_setr_epi32(lim.step(sa[j]), lim.step(sa[j + 1]), lim.step(sa[j + 2]),
                                    lim.step(sa[j + 3]));
-            _mm_store_si128(reinterpret_cast<__m128i*>(l + (j & (RING - 1))),
-                            _mm_xor_si128(_mm_abs_epi32(y), _mm256_castsi256_si128(off)));
+            _mm_store_si128(reinterpret_cast<__m128i*>(l + (j & (RING - 1))), y);
         };
         // eight samples of the blocks after the recursions, from the
         // smoother's output and the detector's in buf_a
@@ -196,8 +195,7 @@ struct Recursions {
             store(sa + j, q);
             const __m256i y = mul_q24(load(st + j), q);
             store(si + j, y);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(mo + (j & (RING - 1))),
-                               _mm256_xor_si256(_mm256_abs_epi32(y), off));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(mo + (j & (RING - 1))), y);
         };
 
         const int32_t groups = n / 4;
@@ -234,7 +232,7 @@ struct Recursions {
         d4.envelope = w[6] ^ OFF;
         // what the lanes left behind, in order
         for (int32_t j = std::max(groups - LAG, 0) * 4; j < groups * 4; ++j)
-            t[j & (RING - 1)] = d3.step(l[j & (RING - 1)] ^ OFF);
+            t[j & (RING - 1)] = d3.step(int32_t(qz::magnitude(l[j & (RING - 1)])));
         for (int32_t j = groups * 4; j < n; ++j) {
             const int32_t x = int32_t(qz::magnitude(hp_.step(si[j])));
             sai[j] = d1.step(x);
@@ -247,10 +245,10 @@ struct Recursions {
             const int32_t q = qz::div_q24<false>(qz::mul_q24(t[done & (RING - 1)], k), sa[done]);
             sa[done] = q;
             si[done] = qz::mul_q24(st[done], q);
-            mo[done & (RING - 1)] = int32_t(qz::magnitude(si[done])) ^ OFF;
+            mo[done & (RING - 1)] = si[done];
         }
         for (int32_t j = std::max(groups - OUT, 0) * 4; j < n; ++j)
-            sao[j] = d4.step(mo[j & (RING - 1)] ^ OFF);
+            sao[j] = d4.step(int32_t(qz::magnitude(mo[j & (RING - 1)])));
         hp = hp_, inMeter = d1, detector = d2, smoother = d3, outMeter = d4;
     }
 #endif
