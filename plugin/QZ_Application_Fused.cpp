@@ -106,12 +106,12 @@ struct Recursions {
     // 2^31, under which the step's unsigned comparison is the signed one the
     // register has; difference and sum do not see it. Each lane follows the
     // one feeding it far enough behind that the loop waits on the step's own
-    // chain only: the limiter clips each group of four of the detector's as
-    // it comes out, the smoother takes them LAG groups later, the factor,
-    // divider and multiplier take eight of the smoother's two groups after
-    // that, and the output meter their products OUT groups behind the front.
-    // A lane with nothing to follow yet steps by zero, which leaves it as it
-    // is. The high-pass steps beside them in scalar code.
+    // chain only: the limiter clips each group of four of the detector's a
+    // group later, the smoother takes them LAG groups behind the front, the
+    // factor, divider and multiplier take eight of the smoother's a group
+    // after that, and the output meter their products OUT groups behind the
+    // front. A lane with nothing to follow yet steps by zero, which leaves it
+    // as it is. The high-pass steps beside them in scalar code.
     [[gnu::noinline, gnu::flatten]] QZ_AVX2 void whole(int32_t* si, const int32_t* st, int32_t* sa,
                                                        int32_t* sai, int32_t* sao, int32_t n,
                                                        int32_t k) {
@@ -134,10 +134,11 @@ struct Recursions {
         // as the smoother and the output meter join
         __m256i ca = lanes(d1.attack, d2.attack, 0, 0);
         __m256i cx = lanes(d1.attack ^ d1.release, d2.attack ^ d2.release, 0, 0);
-        __m256i e = _mm256_xor_si256(off, lanes(d1.envelope, d2.envelope, d3.envelope, d4.envelope));
+        __m256i e =
+            _mm256_xor_si256(off, lanes(d1.envelope, d2.envelope, d3.envelope, d4.envelope));
 
-        auto group = [&](int32_t j, __m256i a, __m256i x, __m128i& det, __m128i& smoothed)
-                         __attribute__((always_inline, target("avx2"))) {
+        auto group = [&](int32_t j, __m256i a, __m256i x, __m128i & det, __m128i & smoothed)
+            __attribute__((always_inline, target("avx2"))) {
             int32_t* rj = r + (j & (RING - 1)); // j is a multiple of four
 #pragma GCC unroll 4
             for (int32_t i = 0; i < 4; ++i)
@@ -152,22 +153,24 @@ struct Recursions {
             __m256i row[4];
 #pragma GCC unroll 4
             for (int32_t i = 0; i < 4; ++i) {
-                const __m256i in = _mm256_xor_si256(
-                    off, _mm256_abs_epi32(_mm256_blend_epi32(
-                             _mm256_blend_epi32(_mm256_set1_epi32(ri[i]), _mm256_set1_epi32(lj[i]), 0x30),
-                             _mm256_set1_epi32(mj[i]), 0xC0)));
-                const __m256i c = _mm256_xor_si256(a, _mm256_and_si256(_mm256_cmpgt_epi32(e, in), x));
+                const __m256i in =
+                    _mm256_xor_si256(off, _mm256_abs_epi32(_mm256_blend_epi32(
+                                              _mm256_blend_epi32(_mm256_set1_epi32(ri[i]),
+                                                                 _mm256_set1_epi32(lj[i]), 0x30),
+                                              _mm256_set1_epi32(mj[i]), 0xC0)));
+                const __m256i c =
+                    _mm256_xor_si256(a, _mm256_and_si256(_mm256_cmpgt_epi32(e, in), x));
                 const __m256i p = _mm256_mul_epi32(_mm256_sub_epi32(in, e), c);
                 row[i] = e = _mm256_add_epi32(e, _mm256_srli_epi64(p, 31));
             }
             // the four rows' low words as columns: the input meter's and the
             // smoother's, then the detector's and the output meter's
-            const __m256i one = _mm256_xor_si256(
-                off, _mm256_unpacklo_epi64(_mm256_unpacklo_epi32(row[0], row[1]),
-                                           _mm256_unpacklo_epi32(row[2], row[3])));
-            const __m256i two = _mm256_xor_si256(
-                off, _mm256_unpacklo_epi64(_mm256_unpackhi_epi32(row[0], row[1]),
-                                           _mm256_unpackhi_epi32(row[2], row[3])));
+            const __m256i one =
+                _mm256_xor_si256(off, _mm256_unpacklo_epi64(_mm256_unpacklo_epi32(row[0], row[1]),
+                                                            _mm256_unpacklo_epi32(row[2], row[3])));
+            const __m256i two =
+                _mm256_xor_si256(off, _mm256_unpacklo_epi64(_mm256_unpackhi_epi32(row[0], row[1]),
+                                                            _mm256_unpackhi_epi32(row[2], row[3])));
             det = _mm256_castsi256_si128(two);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(sai + j), _mm256_castsi256_si128(one));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(sa + j), det);
@@ -189,8 +192,8 @@ struct Recursions {
         };
         // eight samples of the blocks after the recursions, from the
         // smoother's output and the detector's in buf_a
-        auto blocks = [&](int32_t j, __m256i smoothed) __attribute__((always_inline,
-                                                                        target("avx2"))) {
+        auto blocks = [&](int32_t j, __m256i smoothed)
+            __attribute__((always_inline, target("avx2"))) {
             const __m256i q = div_q24<false>(mul_q24(smoothed, K), load(sa + j));
             store(sa + j, q);
             const __m256i y = mul_q24(load(st + j), q);

@@ -25,7 +25,8 @@ namespace qz::wide {
     const __m256i fits =
         _mm256_cmpeq_epi32(_mm256_srli_epi32(_mm256_add_epi32(hi, _mm256_set1_epi32(0x800000)), 24),
                            _mm256_setzero_si256());
-    const __m256i limit = _mm256_xor_si256(_mm256_srai_epi32(hi, 31), _mm256_set1_epi32(0x7FFFFFFF));
+    const __m256i limit =
+        _mm256_xor_si256(_mm256_srai_epi32(hi, 31), _mm256_set1_epi32(0x7FFFFFFF));
     return _mm256_blendv_epi8(limit, r, fits);
 }
 
@@ -53,13 +54,14 @@ template <bool ZeroNegative>
         quotient(_mm256_extracti128_si256(a, 1), _mm256_extracti128_si256(b, 1)), 1);
     const __m256i saturate = _mm256_cmpeq_epi32(q, _mm256_set1_epi32(INT32_MIN));
     const __m256i d = _mm256_add_epi32(_mm256_abs_epi32(b), one);
-    const __m256i rest = _mm256_sub_epi32(
-        _mm256_slli_epi32(_mm256_add_epi32(_mm256_abs_epi32(a), one), 24), _mm256_mullo_epi32(q, d));
+    const __m256i rest =
+        _mm256_sub_epi32(_mm256_slli_epi32(_mm256_add_epi32(_mm256_abs_epi32(a), one), 24),
+                         _mm256_mullo_epi32(q, d));
     q = _mm256_add_epi32(q, _mm256_cmpeq_epi32(_mm256_max_epu32(rest, d), rest)); // rest >= d
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i m = ZeroNegative ? _mm256_xor_si256(_mm256_cmpgt_epi32(a, zero),
-                                                      _mm256_cmpgt_epi32(b, zero))
-                                   : _mm256_srai_epi32(_mm256_xor_si256(a, b), 31);
+    const __m256i m =
+        ZeroNegative ? _mm256_xor_si256(_mm256_cmpgt_epi32(a, zero), _mm256_cmpgt_epi32(b, zero))
+                     : _mm256_srai_epi32(_mm256_xor_si256(a, b), 31);
     return _mm256_blendv_epi8(_mm256_sub_epi32(_mm256_xor_si256(q, m), m),
                               _mm256_xor_si256(m, _mm256_set1_epi32(0x7FFFFFFF)), saturate);
 }

@@ -1,10 +1,10 @@
 #include "QZ_BlockTest.h"
 #include "QZ_Effect_Deline.h"
 
-#include <random>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <random>
 
 using qz::test::Chain;
 using qz::test::cmd;
@@ -143,9 +143,9 @@ TEST(Deline, DelayInSecondsIsTheExactProductWithTheClockTruncated) {
         return std::clamp(qz::trunc32(static_cast<long double>(fs) * dt), 0, Deline::MAX_DELAY);
     };
     Deline::Tap t;
-    std::vector<float> times = {0.0f,      -0.0f,     1.0f,      -1.0f,     0x1p-149f, 0x1p-126f,
-                                1e-5f,     0.01f,     1.4860f,   65534.0f,  3e38f,     INFINITY,
-                                -INFINITY, NAN,       -NAN,      0x1.fffffep-17f};
+    std::vector<float> times = {0.0f,      -0.0f, 1.0f,    -1.0f,          0x1p-149f, 0x1p-126f,
+                                1e-5f,     0.01f, 1.4860f, 65534.0f,       3e38f,     INFINITY,
+                                -INFINITY, NAN,   -NAN,    0x1.fffffep-17f};
     std::vector<int32_t> clocks = {0, 1, -1, 44100, 48000, 96000, -44100, INT32_MAX, INT32_MIN};
     std::mt19937 g(7);
     for (int k = 0; k < 20000; ++k) {
