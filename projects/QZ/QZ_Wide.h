@@ -30,33 +30,45 @@ namespace qz::wide {
     return _mm256_blendv_epi8(limit, r, fits);
 }
 
-// The double quotient floor((|a| + 1) * 2^24 / (|b| + 1)) of four, truncated:
-// 0x80000000 where it is 2^31 or more.
-[[gnu::always_inline]] QZ_AVX2 inline __m128i quotient(__m128i a, __m128i b) {
-    const __m256d unsign = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
-    const __m256d one = _mm256_set1_pd(1.0);
-    const __m256d na = _mm256_add_pd(_mm256_and_pd(_mm256_cvtepi32_pd(a), unsign), one);
-    const __m256d nb = _mm256_add_pd(_mm256_and_pd(_mm256_cvtepi32_pd(b), unsign), one);
-    return _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_mul_pd(na, _mm256_set1_pd(16777216.0)), nb));
+// Four unsigned words of each 128-bit half, the low two (High false) or the
+// high two, as doubles times 2^k: the word becomes the low bits of a double
+// of 2^(52 - k) whose last place is 2^-k, less that 2^(52 - k). Exact, and
+// shorter than a conversion of signed words and their correction.
+template <bool High, int K>
+[[gnu::always_inline]] QZ_AVX2 inline __m256d unsigned_pd(__m256i w) {
+    const __m256i z = _mm256_setzero_si256();
+    const __m256i q = High ? _mm256_unpackhi_epi32(w, z) : _mm256_unpacklo_epi32(w, z);
+    const __m256d base = _mm256_castsi256_pd(_mm256_set1_epi64x(int64_t(1075 + K) << 52));
+    return _mm256_sub_pd(_mm256_or_pd(_mm256_castsi256_pd(q), base), base);
+}
+
+// The quotients RN(A * 2^24 / d) of the words taken as unsigned_pd takes
+// them, truncated: 0x80000000 where one is 2^31 or more.
+template <bool High>
+[[gnu::always_inline]] QZ_AVX2 inline __m128i quotient(__m256i A, __m256i d) {
+    return _mm256_cvttpd_epi32(_mm256_div_pd(unsigned_pd<High, 0>(A), unsigned_pd<High, -24>(d)));
 }
 
 // div_q24 of eight pairs: the same double quotient and correction as the
-// scalar one, in two divisions of four. The saturation test is the quotient's
-// own: with A = |a| + 1 and d = |b| + 1, N / d >= 2^31 makes the rounded
-// quotient 2^31 or more (2^31 is a double), whose truncation is 0x80000000;
-// otherwise A <= 128 d - 1, so N / d <= 2^31 - 2^24 / d, more than 2^-8 below
-// 2^31, and the rounded quotient stays below 2^31 and is no such word.
+// scalar one, in two divisions of four. With A = |a| + 1 and d = |b| + 1 as
+// unsigned words, A and d * 2^-24 are exact doubles and their quotient is the
+// rounded N / d. The saturation test is the quotient's own: N / d >= 2^31
+// makes the rounded quotient 2^31 or more (2^31 is a double), whose
+// truncation is 0x80000000; otherwise A <= 128 d - 1, so N / d <= 2^31 -
+// 2^24 / d, more than 2^-8 below 2^31, and the rounded quotient stays below
+// 2^31 and is no such word.
 template <bool ZeroNegative>
 [[gnu::always_inline]] QZ_AVX2 inline __m256i div_q24(__m256i a, __m256i b) {
     const __m256i one = _mm256_set1_epi32(1);
-    __m256i q = _mm256_inserti128_si256(
-        _mm256_castsi128_si256(quotient(_mm256_castsi256_si128(a), _mm256_castsi256_si128(b))),
-        quotient(_mm256_extracti128_si256(a, 1), _mm256_extracti128_si256(b, 1)), 1);
-    const __m256i saturate = _mm256_cmpeq_epi32(q, _mm256_set1_epi32(INT32_MIN));
+    const __m256i A = _mm256_add_epi32(_mm256_abs_epi32(a), one);
     const __m256i d = _mm256_add_epi32(_mm256_abs_epi32(b), one);
-    const __m256i rest =
-        _mm256_sub_epi32(_mm256_slli_epi32(_mm256_add_epi32(_mm256_abs_epi32(a), one), 24),
-                         _mm256_mullo_epi32(q, d));
+    // words 0, 1, 4, 5 and 2, 3, 6, 7, put back in order
+    __m256i q = _mm256_permute4x64_epi64(
+        _mm256_inserti128_si256(_mm256_castsi128_si256(quotient<false>(A, d)), quotient<true>(A, d),
+                                1),
+        0xD8);
+    const __m256i saturate = _mm256_cmpeq_epi32(q, _mm256_set1_epi32(INT32_MIN));
+    const __m256i rest = _mm256_sub_epi32(_mm256_slli_epi32(A, 24), _mm256_mullo_epi32(q, d));
     q = _mm256_add_epi32(q, _mm256_cmpeq_epi32(_mm256_max_epu32(rest, d), rest)); // rest >= d
     const __m256i zero = _mm256_setzero_si256();
     const __m256i m =
