@@ -233,7 +233,11 @@ struct Recursions {
         _mm256_store_si256(reinterpret_cast<__m256i*>(w), e);
         d1.envelope = w[0] ^ OFF, d2.envelope = w[2] ^ OFF, d3.envelope = w[4] ^ OFF;
         d4.envelope = w[6] ^ OFF;
-        // what the lanes left behind, in order
+        // What the lanes left behind, in order; first the output meter's
+        // steps whose products are there, the longest wait.
+        int32_t metered = std::max(groups - OUT, 0) * 4;
+        for (; metered < done; ++metered)
+            sao[metered] = d4.step(int32_t(qz::magnitude(mo[metered & (RING - 1)])));
         for (int32_t j = std::max(groups - LAG, 0) * 4; j < groups * 4; ++j)
             t[j & (RING - 1)] = d3.step(int32_t(qz::magnitude(l[j & (RING - 1)])));
         for (int32_t j = groups * 4; j < n; ++j) {
@@ -250,8 +254,8 @@ struct Recursions {
             si[done] = qz::mul_q24(st[done], q);
             mo[done & (RING - 1)] = si[done];
         }
-        for (int32_t j = std::max(groups - OUT, 0) * 4; j < n; ++j)
-            sao[j] = d4.step(int32_t(qz::magnitude(mo[j & (RING - 1)])));
+        for (; metered < n; ++metered)
+            sao[metered] = d4.step(int32_t(qz::magnitude(mo[metered & (RING - 1)])));
         hp = hp_, inMeter = d1, detector = d2, smoother = d3, outMeter = d4;
     }
 #endif
