@@ -109,7 +109,7 @@ struct Recursions {
     // chain only: the limiter clips each group of four of the detector's a
     // group later, the smoother takes them LAG groups behind the front, the
     // factor, divider and multiplier take eight of the smoother's a group
-    // after that, and the output meter their products OUT groups behind the
+    // after that, and the output meter their products TRAIL groups behind the
     // front. A lane with nothing to follow yet steps by zero, which leaves it
     // as it is. The high-pass steps beside them in scalar code.
     [[gnu::noinline, gnu::flatten]] QZ_AVX2 void whole(int32_t* si, const int32_t* st, int32_t* sa,
@@ -120,7 +120,7 @@ struct Recursions {
         // the limiter's path from the detector's lane to the smoother's
         // takes about five steps of the register, the blocks' path from the
         // smoother to the output meter about as many
-        constexpr int32_t LAG = 3, OUT = 8;
+        constexpr int32_t LAG = 3, TRAIL = 8;
         // the last samples of the high-pass, the limiter, the smoother and
         // the products, each ring long enough for the distance behind
         constexpr int32_t RING = 64;
@@ -145,7 +145,7 @@ struct Recursions {
                 rj[i] = hp_.step(si[j + i]);
             // a resting lane reads the high-pass's words, which are there
             const int32_t* lj = j >= 4 * LAG ? l + ((j - 4 * LAG) & (RING - 1)) : rj;
-            const int32_t* mj = j >= 4 * OUT ? mo + ((j - 4 * OUT) & (RING - 1)) : rj;
+            const int32_t* mj = j >= 4 * TRAIL ? mo + ((j - 4 * TRAIL) & (RING - 1)) : rj;
             // Broadcast from memory, which takes a load and no shuffle: the
             // compiler does not see that these are the words just stored.
             const int32_t* ri = rj;
@@ -178,8 +178,8 @@ struct Recursions {
             if (j >= 4 * LAG)
                 _mm_store_si128(reinterpret_cast<__m128i*>(t + ((j - 4 * LAG) & (RING - 1))),
                                 smoothed);
-            if (j >= 4 * OUT)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(sao + j - 4 * OUT),
+            if (j >= 4 * TRAIL)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(sao + j - 4 * TRAIL),
                                  _mm256_extracti128_si256(two, 1));
         };
         // the limiter over a group of the detector's
@@ -208,10 +208,10 @@ struct Recursions {
         // steps of this group wait on each other.
         __m128i det = _mm_setzero_si128(), smoothed[2] = {det, det};
         for (int32_t g = 0; g < groups; ++g) {
-            if (g == LAG || g == OUT) [[unlikely]] {
-                ca = lanes(d1.attack, d2.attack, d3.attack, g == OUT ? d4.attack : 0);
+            if (g == LAG || g == TRAIL) [[unlikely]] {
+                ca = lanes(d1.attack, d2.attack, d3.attack, g == TRAIL ? d4.attack : 0);
                 cx = lanes(d1.attack ^ d1.release, d2.attack ^ d2.release, d3.attack ^ d3.release,
-                           g == OUT ? d4.attack ^ d4.release : 0);
+                           g == TRAIL ? d4.attack ^ d4.release : 0);
             }
             __m128i d, t4;
             group(4 * g, ca, cx, d, t4);
@@ -235,7 +235,7 @@ struct Recursions {
         d4.envelope = w[6] ^ OFF;
         // What the lanes left behind, in order; first the output meter's
         // steps whose products are there, the longest wait.
-        int32_t metered = std::max(groups - OUT, 0) * 4;
+        int32_t metered = std::max(groups - TRAIL, 0) * 4;
         for (; metered < done; ++metered)
             sao[metered] = d4.step(int32_t(qz::magnitude(mo[metered & (RING - 1)])));
         for (int32_t j = std::max(groups - LAG, 0) * 4; j < groups * 4; ++j)

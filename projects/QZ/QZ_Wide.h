@@ -34,8 +34,7 @@ namespace qz::wide {
 // high two, as doubles times 2^k: the word becomes the low bits of a double
 // of 2^(52 - k) whose last place is 2^-k, less that 2^(52 - k). Exact, and
 // shorter than a conversion of signed words and their correction.
-template <bool High, int K>
-[[gnu::always_inline]] QZ_AVX2 inline __m256d unsigned_pd(__m256i w) {
+template <bool High, int K> [[gnu::always_inline]] QZ_AVX2 inline __m256d unsigned_pd(__m256i w) {
     const __m256i z = _mm256_setzero_si256();
     const __m256i q = High ? _mm256_unpackhi_epi32(w, z) : _mm256_unpacklo_epi32(w, z);
     const __m256d base = _mm256_castsi256_pd(_mm256_set1_epi64x(int64_t(1075 + K) << 52));
@@ -44,8 +43,7 @@ template <bool High, int K>
 
 // The quotients RN(A * 2^24 / d) of the words taken as unsigned_pd takes
 // them, truncated: 0x80000000 where one is 2^31 or more.
-template <bool High>
-[[gnu::always_inline]] QZ_AVX2 inline __m128i quotient(__m256i A, __m256i d) {
+template <bool High> [[gnu::always_inline]] QZ_AVX2 inline __m128i quotient(__m256i A, __m256i d) {
     return _mm256_cvttpd_epi32(_mm256_div_pd(unsigned_pd<High, 0>(A), unsigned_pd<High, -24>(d)));
 }
 
