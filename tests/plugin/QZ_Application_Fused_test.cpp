@@ -134,6 +134,23 @@ TEST(FusedPass, MatchesTheChainBitForBitUnderRandomAutomation) {
     });
 }
 
+// Every block size from 1 to 100 frames in turn, at every level: the loop's
+// lanes join, hand over and leave their last samples to scalar steps at
+// different places in each, and a call may end anywhere in a group of four
+// or eight.
+TEST(FusedPass, MatchesTheChainAtEveryBlockSizeUpToAHundredFrames) {
+    qz::test::at_every_level([](qz::isa::Level level) {
+        Pair p;
+        p.rate(48000.0f);
+        std::mt19937 g(20261209 + uint32_t(level));
+        const uint64_t before = p.fused.app().fusedPasses;
+        for (int round = 0; round < 3; ++round)
+            for (size_t n = 1; n <= 100; ++n)
+                ASSERT_TRUE(p.process(signal(g, n))) << n << " frames, level " << level;
+        EXPECT_EQ(p.fused.app().fusedPasses - before, 300u);
+    });
+}
+
 // Settings of the chain the loop covers and settings it leaves to the chain's pass.
 struct Setting {
     const char* name;
