@@ -64,14 +64,17 @@ struct Recursions {
 #endif
 
 #if defined(__SSE2__)
-    // The limiter over four of the detector's samples a into their
-    // magnitudes at l; one by one where a knee's dividend is too large for a
-    // double.
+    [[gnu::always_inline]] static __m128i load4(const int32_t* a) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+    }
+    // The limiter over four of the detector's samples x, stored at a, into
+    // their magnitudes at l; one by one where a knee's dividend is too large
+    // for a double.
     [[gnu::always_inline]] static void limit(std::false_type, const qz::dist::Held4& four,
-                                             const QZ_Effect_Dist::Held& lim, const int32_t* a,
-                                             int32_t* l) {
+                                             const QZ_Effect_Dist::Held& lim, __m128i x,
+                                             const int32_t* a, int32_t* l) {
         __m128i y;
-        if (!four.run(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)), y)) [[unlikely]]
+        if (!four.run(x, y)) [[unlikely]]
             y = _mm_setr_epi32(lim.step(a[0]), lim.step(a[1]), lim.step(a[2]), lim.step(a[3]));
         const __m128i sign = _mm_srai_epi32(y, 31);
         _mm_store_si128(reinterpret_cast<__m128i*>(l), _mm_sub_epi32(_mm_xor_si128(y, sign), sign));
@@ -80,9 +83,10 @@ struct Recursions {
     // Not forced inline: run<true> is no AVX2 function before stretch_wide
     // takes it in.
     QZ_AVX2 static void limit(std::true_type, const qz::dist::Held4& four,
-                              const QZ_Effect_Dist::Held& lim, const int32_t* a, int32_t* l) {
+                              const QZ_Effect_Dist::Held& lim, __m128i x, const int32_t* a,
+                              int32_t* l) {
         __m128i y;
-        if (!four.run_wide(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)), y)) [[unlikely]]
+        if (!four.run_wide(x, y)) [[unlikely]]
             y = _mm_setr_epi32(lim.step(a[0]), lim.step(a[1]), lim.step(a[2]), lim.step(a[3]));
         _mm_store_si128(reinterpret_cast<__m128i*>(l), _mm_abs_epi32(y));
     }
@@ -184,11 +188,7 @@ struct Recursions {
         };
         // the limiter over a group of the detector's
         auto limit = [&](int32_t j, __m128i det) __attribute__((always_inline, target("avx2"))) {
-            __m128i y;
-            if (!four.run_wide(det, y)) [[unlikely]]
-                y = _mm_setr_epi32(lim.step(sa[j]), lim.step(sa[j + 1]), lim.step(sa[j + 2]),
-                                   lim.step(sa[j + 3]));
-            _mm_store_si128(reinterpret_cast<__m128i*>(l + (j & (RING - 1))), y);
+            Recursions::limit(std::true_type(), four, lim, det, sa + j, l + (j & (RING - 1)));
         };
         // eight samples of the blocks after the recursions, from the
         // smoother's output and the detector's in buf_a
@@ -286,13 +286,16 @@ struct Recursions {
         // recursion waits on another's nor on the limiter's divisions.
         const qz::dist::Held4 four = lim.four();
         alignas(16) int32_t l[2][4];
+        auto clip = [&](const int32_t* a, int32_t* out) __attribute__((always_inline)) {
+            limit(std::bool_constant<Wide>(), four, lim, load4(a), a, out);
+        };
         const int32_t groups = n / 4;
         for (int32_t g = 0; g < groups; ++g, j += 4) {
             front(j);
             front(j + 1);
             front(j + 2);
             front(j + 3);
-            if (g > 0) limit(std::bool_constant<Wide>(), four, lim, s.a + j - 4, l[(g - 1) & 1]);
+            if (g > 0) clip(s.a + j - 4, l[(g - 1) & 1]);
             if (g > 1)
                 for (int32_t i = 0; i < 4; ++i)
                     s.t[j - 8 + i] = d3.step(l[g & 1][i]);
@@ -303,8 +306,7 @@ struct Recursions {
                 meter(j + 3);
             }
         }
-        if (groups > 0)
-            limit(std::bool_constant<Wide>(), four, lim, s.a + j - 4, l[(groups - 1) & 1]);
+        if (groups > 0) clip(s.a + j - 4, l[(groups - 1) & 1]);
         for (int32_t g = std::max(groups - 2, 0); g < groups; ++g)
             for (int32_t i = 0; i < 4; ++i)
                 s.t[4 * g + i] = d3.step(l[g & 1][i]);

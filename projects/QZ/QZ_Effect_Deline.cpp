@@ -32,8 +32,8 @@ inline int32_t scale(int32_t s, int32_t g) {
 }
 
 #if QZ_WIDE_LOOPS
-// One tap straight to its output, eight samples at a time: the memory read
-// backwards, both products' words put back with blends.
+// One tap straight to its output, eight samples at a time, the memory read
+// backwards: term is bits 31 to 62 of the products, scale bits 23 to 54.
 template <int M>
 QZ_AVX2 void tap_wide(int32_t* o, int32_t j0, int32_t j1, const int32_t* m, int32_t a, int32_t ga) {
     using namespace qz::wide;
@@ -42,13 +42,7 @@ QZ_AVX2 void tap_wide(int32_t* o, int32_t j0, int32_t j1, const int32_t* m, int3
     int32_t j = j0;
     for (; j + 8 <= j1; j += 8) {
         const __m256i v = _mm256_permutevar8x32_epi32(load(m - j - 7), down);
-        // term: bits 31 ... 62 of the products; scale: bits 23 ... 54
-        const __m256i t = _mm256_blend_epi32(
-            _mm256_srli_epi64(_mm256_mul_epi32(v, A), 31),
-            _mm256_slli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(v, 32), A), 1), 0xAA);
-        const __m256i y = _mm256_blend_epi32(
-            _mm256_srli_epi64(_mm256_mul_epi32(t, G), 23),
-            _mm256_slli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(t, 32), G), 9), 0xAA);
+        const __m256i y = bits<23>(products(bits<31>(products(v, A)), G));
         store(o + j, combine<M>(load(o + j), y));
     }
     for (; j < j1; ++j)
@@ -66,83 +60,80 @@ template <int M, bool Wide>
 [[gnu::always_inline]] inline uint16_t walk(const int32_t* in, int32_t n, const int32_t* table,
                                             int32_t used, int32_t* const* outs, int32_t* mem,
                                             uint16_t p, int32_t step, bool direct) {
-    {
-        int32_t w[Deline::CHUNK];
-        int32_t s[Deline::CHUNK];
-        const int32_t* end = table + used;
-        for (int32_t n0 = 0; n0 < n; n0 += step) {
-            const int32_t c = std::min(n - n0, step);
-            const int32_t* src = in + n0;
-            if (!direct) {
-                // read before any output is written: an output may be the input
-                std::copy(src, src + c, w);
-                src = w;
-            }
-            for (const int32_t* t = table; t < end;) {
-                const int32_t* taps = t;
-                while (*t != -1)
-                    t += 2;
-                const int32_t ga = t[1], slot = t[2], gf = t[3];
-                int32_t* o = slot ? outs[slot - 1] : nullptr;
-                if (o) o += n0;
-                t += 4;
-                if (t - taps == 6 && gf == 0) {
-                    // one tap, no feedback: straight to the output
-                    if (!o) continue;
-                    const int32_t a = taps[1];
+    int32_t w[Deline::CHUNK];
+    int32_t s[Deline::CHUNK];
+    const int32_t* end = table + used;
+    for (int32_t n0 = 0; n0 < n; n0 += step) {
+        const int32_t c = std::min(n - n0, step);
+        const int32_t* src = in + n0;
+        if (!direct) {
+            // read before any output is written: an output may be the input
+            std::copy(src, src + c, w);
+            src = w;
+        }
+        for (const int32_t* t = table; t < end;) {
+            const int32_t* taps = t;
+            while (*t != -1)
+                t += 2;
+            const int32_t ga = t[1], slot = t[2], gf = t[3];
+            int32_t* o = slot ? outs[slot - 1] : nullptr;
+            if (o) o += n0;
+            t += 4;
+            if (t - taps == 6 && gf == 0) {
+                // one tap, no feedback: straight to the output
+                if (!o) continue;
+                const int32_t a = taps[1];
 #if QZ_WIDE_LOOPS
-                    if constexpr (Wide) {
-                        const uint16_t from = uint16_t(p + taps[0] + 1);
-                        const int32_t k = std::min(c, int32_t(from) + 1);
-                        tap_wide<M>(o, 0, k, mem + from, a, ga);
-                        if (k < c) tap_wide<M>(o, k, c, mem + from + Deline::MEMORY, a, ga);
-                        continue;
-                    }
-#endif
-                    stretches(mem, uint16_t(p + taps[0] + 1), c,
-                              [&](int32_t j0, int32_t j1, const int32_t* m) {
-                                  for (int32_t j = j0; j < j1; ++j)
-                                      o[j] = qz::combine<M>(o[j], scale(term(m[-j], a), ga));
-                              });
+                if constexpr (Wide) {
+                    const uint16_t from = uint16_t(p + taps[0] + 1);
+                    const int32_t k = std::min(c, int32_t(from) + 1);
+                    tap_wide<M>(o, 0, k, mem + from, a, ga);
+                    if (k < c) tap_wide<M>(o, k, c, mem + from + Deline::MEMORY, a, ga);
                     continue;
                 }
-                if (taps == t - 4) std::fill(s, s + c, 0);
-                for (const int32_t* d = taps; d < t - 4; d += 2) {
-                    const int32_t a = d[1];
-                    const bool first = d == taps;
-                    stretches(mem, uint16_t(p + d[0] + 1), c,
-                              [&](int32_t j0, int32_t j1, const int32_t* m) {
-                                  if (first)
-                                      for (int32_t j = j0; j < j1; ++j)
-                                          s[j] = term(m[-j], a);
-                                  else
-                                      for (int32_t j = j0; j < j1; ++j)
-                                          s[j] = qz::add(s[j], term(m[-j], a));
-                              });
-                }
-                if (o)
-                    for (int32_t j = 0; j < c; ++j)
-                        o[j] = qz::combine<M>(o[j], scale(s[j], ga));
-                if (gf != 0)
-                    for (int32_t j = 0; j < c; ++j)
-                        w[j] = qz::add(w[j], scale(s[j], gf));
-            }
-            stretches(mem, p, c, [&](int32_t j0, int32_t j1, int32_t* m) {
-                int32_t j = j0;
-#if defined(__SSE2__)
-                for (; j + 4 <= j1; j += 4) {
-                    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + j));
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(m - j - 3),
-                                     _mm_shuffle_epi32(v, 0x1B));
-                }
 #endif
-                for (; j < j1; ++j)
-                    m[-j] = src[j];
-            });
-            p = uint16_t(p - c);
+                stretches(mem, uint16_t(p + taps[0] + 1), c,
+                          [&](int32_t j0, int32_t j1, const int32_t* m) {
+                              for (int32_t j = j0; j < j1; ++j)
+                                  o[j] = qz::combine<M>(o[j], scale(term(m[-j], a), ga));
+                          });
+                continue;
+            }
+            if (taps == t - 4) std::fill(s, s + c, 0);
+            for (const int32_t* d = taps; d < t - 4; d += 2) {
+                const int32_t a = d[1];
+                const bool first = d == taps;
+                stretches(mem, uint16_t(p + d[0] + 1), c,
+                          [&](int32_t j0, int32_t j1, const int32_t* m) {
+                              if (first)
+                                  for (int32_t j = j0; j < j1; ++j)
+                                      s[j] = term(m[-j], a);
+                              else
+                                  for (int32_t j = j0; j < j1; ++j)
+                                      s[j] = qz::add(s[j], term(m[-j], a));
+                          });
+            }
+            if (o)
+                for (int32_t j = 0; j < c; ++j)
+                    o[j] = qz::combine<M>(o[j], scale(s[j], ga));
+            if (gf != 0)
+                for (int32_t j = 0; j < c; ++j)
+                    w[j] = qz::add(w[j], scale(s[j], gf));
         }
-        return p;
+        stretches(mem, p, c, [&](int32_t j0, int32_t j1, int32_t* m) {
+            int32_t j = j0;
+#if defined(__SSE2__)
+            for (; j + 4 <= j1; j += 4) {
+                __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + j));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(m - j - 3), _mm_shuffle_epi32(v, 0x1B));
+            }
+#endif
+            for (; j < j1; ++j)
+                m[-j] = src[j];
+        });
+        p = uint16_t(p - c);
     }
+    return p;
 }
 
 template <int M> struct Walk {

@@ -12,15 +12,25 @@
 
 namespace qz::wide {
 
-// mul_q24 of each pair. The even and odd words' signed 64-bit products come
-// from two multiplications, and their bits 24 to 55 and their high words are
-// put back in place with blends.
+// The signed 64-bit products of a pair's even words and of its odd words.
+struct Products {
+    __m256i even, odd;
+};
+[[gnu::always_inline]] QZ_AVX2 inline Products products(__m256i a, __m256i b) {
+    return {_mm256_mul_epi32(a, b),
+            _mm256_mul_epi32(_mm256_srli_epi64(a, 32), _mm256_srli_epi64(b, 32))};
+}
+// Bits S to S + 31 of each product, put back in its word's place.
+template <int S> [[gnu::always_inline]] QZ_AVX2 inline __m256i bits(Products p) {
+    static_assert(S > 0 && S <= 32);
+    return _mm256_blend_epi32(_mm256_srli_epi64(p.even, S), _mm256_slli_epi64(p.odd, 32 - S), 0xAA);
+}
+
+// mul_q24 of each pair: bits 24 to 55 of the products, and their high words
+// for the saturation.
 [[gnu::always_inline]] QZ_AVX2 inline __m256i mul_q24(__m256i a, __m256i b) {
-    const __m256i even = _mm256_mul_epi32(a, b);
-    const __m256i odd = _mm256_mul_epi32(_mm256_srli_epi64(a, 32), _mm256_srli_epi64(b, 32));
-    const __m256i r =
-        _mm256_blend_epi32(_mm256_srli_epi64(even, 24), _mm256_slli_epi64(odd, 8), 0xAA);
-    const __m256i hi = _mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA);
+    const Products p = products(a, b);
+    const __m256i r = bits<24>(p), hi = bits<32>(p);
     // the quotient fits when the high word lies in [-2^23, 2^23)
     const __m256i fits =
         _mm256_cmpeq_epi32(_mm256_srli_epi32(_mm256_add_epi32(hi, _mm256_set1_epi32(0x800000)), 24),
