@@ -147,10 +147,16 @@ public:
     QZ_Wid_Pal_Line meterLines[2];
     // The title line of the editor; the plug-in sets it before create.
     const char* title = "";
-    // The meters' last levels, 0 to 1, as the meter step computed and
-    // published them, and how many steps published (the editor follows).
-    std::atomic<float> meterIn{0.0f}, meterOut{0.0f};
+    // The meters' envelopes as the meter step took them, and how many steps
+    // published them (the editor follows). Their levels (meterLevel) are
+    // computed where they are shown, not on the audio thread.
+    std::atomic<int32_t> envelopeIn{0}, envelopeOut{0};
     std::atomic<uint32_t> meterSteps{0};
+    // The levels the meter shows, 0 to 1: the editor's thread computes them
+    // from the envelopes at each new step, unless levelsGiven, where whoever
+    // sets them (the LV2 UI, from its ports) bumps meterSteps.
+    std::atomic<float> meterIn{0.0f}, meterOut{0.0f};
+    bool levelsGiven = false;
     // Whether a pass may take the fused loop; tests and benchmarks clear it
     // to run the chain block by block, the reference. Passes it ran.
     bool fused = true;

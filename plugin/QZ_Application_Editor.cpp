@@ -170,9 +170,11 @@ void QZ_Application::meterStep() {
         auto first = [](const QZ_Buffer* b) { return b && b->data ? b->data[0] : 0; };
         // Published only: the editor's thread recolours the lamps and
         // paints (follow).
-        meterIn.store(meterLevel(first(buffers[BUF_AI])), std::memory_order_relaxed);
-        meterOut.store(meterLevel(first(buffers[BUF_AO])), std::memory_order_relaxed);
-        meterSteps.fetch_add(1, std::memory_order_release);
+        envelopeIn.store(first(buffers[BUF_AI]), std::memory_order_relaxed);
+        envelopeOut.store(first(buffers[BUF_AO]), std::memory_order_relaxed);
+        // The audio thread alone counts: a plain store, where an atomic
+        // increment would wait for the block's output to be written.
+        meterSteps.store(meterSteps.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     }
     meterDivider = meterDivider == 0 ? 1 : 0;
 }
@@ -193,6 +195,12 @@ void QZ_Application::follow(bool all) {
     const uint32_t steps = meterSteps.load(std::memory_order_acquire);
     if (all || steps != meterShown_) {
         meterShown_ = steps;
+        if (!levelsGiven) {
+            meterIn.store(meterLevel(envelopeIn.load(std::memory_order_relaxed)),
+                          std::memory_order_relaxed);
+            meterOut.store(meterLevel(envelopeOut.load(std::memory_order_relaxed)),
+                           std::memory_order_relaxed);
+        }
         showMeter();
     }
 }

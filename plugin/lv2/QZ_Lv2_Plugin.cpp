@@ -60,8 +60,15 @@ void QZ_Lv2_Plugin::run(uint32_t frames) {
     } while (frames > 0);
     // Off, the chain passes the input through as it is: no delay.
     if (float* p = ports_[LATENCY]) *p = app.state.whole() ? latency_ : 0.0f;
-    if (float* p = ports_[METER_IN]) *p = app.meterIn.load(std::memory_order_relaxed);
-    if (float* p = ports_[METER_OUT]) *p = app.meterOut.load(std::memory_order_relaxed);
+    // The levels of the envelopes the last meter step published, computed
+    // once per step.
+    if (const uint32_t steps = app.meterSteps.load(std::memory_order_relaxed); steps != metered_) {
+        metered_ = steps;
+        levels_[0] = QZ_Application::meterLevel(app.envelopeIn.load(std::memory_order_relaxed));
+        levels_[1] = QZ_Application::meterLevel(app.envelopeOut.load(std::memory_order_relaxed));
+    }
+    if (float* p = ports_[METER_IN]) *p = levels_[0];
+    if (float* p = ports_[METER_OUT]) *p = levels_[1];
 }
 
 // --- the descriptor ---------------------------------------------------------

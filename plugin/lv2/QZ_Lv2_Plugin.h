@@ -37,4 +37,7 @@ private:
     // the parameters' own starting values, so a port left at its default
     // changes nothing.
     uint32_t held_[QZ_Application::PARAMS] = {};
+    // The meter ports' levels, and the meter step they are of.
+    uint32_t metered_ = 0;
+    float levels_[2] = {};
 };

@@ -12,6 +12,7 @@ using namespace qz::lv2;
 QZ_Lv2_Ui::QZ_Lv2_Ui(LV2UI_Write_Function write, LV2UI_Controller controller)
     : write_(write), controller_(controller) {
     app.title = title;
+    app.levelsGiven = true; // the plug-in's meter ports
     app.create();
     window = new QZ_Win_X11(app.editorWidth, app.editorHeight);
     for (int32_t i = 0; i < QZ_Application::PARAMS; ++i) {

@@ -94,12 +94,13 @@ struct Settings {
 };
 
 // The VST 2.x editor composed off-screen with the same settings, sent as
-// rampart sends them; the meters as the plug-in stores them.
+// rampart sends them; the meters' levels given as the LV2 UI gives them.
 std::vector<uint32_t> vst_editor(const Settings& s) {
     qz::test::Host h;
     const float values[] = {s.state, s.sustain, s.freq, s.level};
     for (int i = 0; i < 4; ++i)
         h.set(i, qz::test::rampart_value(i, values[i]));
+    h.app().levelsGiven = true;
     h.app().meterIn.store(std::clamp(s.meterIn, 0.0f, 1.0f));
     h.app().meterOut.store(std::clamp(s.meterOut, 0.0f, 1.0f));
     QZ_Main_Vst_Editor* e = h.object()->editorObject();

@@ -59,7 +59,7 @@ TEST(Sustainer, AfterCreateEveryBlockIsOnWithTheDefaults) {
     EXPECT_STREQ(a.texts.toneText, "150Hz");
     EXPECT_STREQ(a.texts.levelText, "-6dB");
     EXPECT_EQ(a.meterDivider, 1); // the silent run took the meter step
-    EXPECT_EQ(a.meterIn.load(), 0.0f);
+    EXPECT_EQ(a.envelopeIn.load(), 0);
     EXPECT_EQ(a.chain->bl, 512);
 }
 
