@@ -37,14 +37,17 @@ BENCHMARK(EditorFullPaint)->Unit(benchmark::kMicrosecond);
 void MeterStepOnTheEditorsSide(benchmark::State& state) {
     Editor e;
     QZ_Application& app = e.vst->app;
-    // Levels that move every step, as music does, so each step recolours
+    // Envelopes that move every step, as music does, so each step recolours
     // lamps: what the audio side publishes, then the editor's refresh (both
-    // lines set, one repaint of the meter).
-    const float levels[][2] = {{0.9f, 0.7f}, {0.4f, 0.8f}, {0.1f, 0.3f}, {0.6f, 0.5f}};
+    // levels computed, both lines set, one repaint of the meter).
+    const int32_t levels[][2] = {{0x30000000, 0x18000000},
+                                 {0x04000000, 0x20000000},
+                                 {0x00400000, 0x01000000},
+                                 {0x08000000, 0x06000000}};
     size_t i = 0;
     for (auto _ : state) {
-        app.meterIn.store(levels[i][0]);
-        app.meterOut.store(levels[i][1]);
+        app.envelopeIn.store(levels[i][0]);
+        app.envelopeOut.store(levels[i][1]);
         app.meterSteps.fetch_add(1);
         e.win->refresh();
         i = (i + 1) % 4;
