@@ -39,6 +39,7 @@ void QZ_Soundpipe::end_switching() {
 }
 
 int QZ_Soundpipe::process() {
+    steady_ = false;
     buffers.each<QZ_Buffer>([](QZ_Buffer* b) { b->fade = 0; });
     // Every switch read once, before any effect runs: a command may switch
     // effects during the pass. Read again as they were if a switching on
@@ -68,8 +69,12 @@ int QZ_Soundpipe::process() {
 }
 
 void QZ_Soundpipe::ran_steady() {
+    // Left so by the last call, and no pass since: only a pass changes
+    // them, and a buffer or effect joins with them so.
+    if (steady_) return;
     buffers.each<QZ_Buffer>([](QZ_Buffer* b) { b->fade = 0; });
     effects.each<QZ_Effect>([](QZ_Effect* e) { e->passOn = true; });
+    steady_ = true;
 }
 
 void QZ_Soundpipe::reset() {

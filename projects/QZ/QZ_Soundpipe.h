@@ -47,4 +47,6 @@ public:
 private:
     std::atomic<uint32_t> switchers_{0}; // begun and not yet ended
     std::atomic<uint32_t> switches_{0};  // ended so far
+    // What ran_steady leaves is there: no pass ran since.
+    bool steady_ = false;
 };

@@ -262,6 +262,25 @@ TEST_F(Soundpipe, WithoutALaterReaderTheSwitchedResultIsNotApplied) {
         EXPECT_EQ(r.left[size_t(i)], 100 * i);
 }
 
+// What a loop standing in for a steady pass leaves, after each pass that
+// switched: no buffer fading, every effect on. The second time catches a
+// mark of "already so" that outlives a pass.
+TEST_F(Soundpipe, RanSteadyLeavesWhatASteadyPassLeavesAfterEverySwitchingPass) {
+    QZ_Soundpipe* s = pipe(8);
+    QZ_Buffer* b = buffer();
+    Adder* a = own(new Adder("a", b, 1000)); // the last to touch b
+    s->process();
+    for (bool on : {false, true}) {
+        a->on = on;
+        s->process();
+        ASSERT_NE(b->fade, 0) << on; // the switch's pass left its fade
+        EXPECT_EQ(a->passOn, on);
+        s->ran_steady();
+        EXPECT_EQ(b->fade, 0) << on;
+        EXPECT_TRUE(a->passOn) << on;
+    }
+}
+
 TEST_F(Soundpipe, FadeProductsAreExactAtFullScale) {
     QZ_Soundpipe* s = pipe(3);
     QZ_Buffer* b = buffer();
