@@ -126,7 +126,8 @@ struct Recursions {
         // smoother to the output meter about as many
         constexpr int32_t LAG = 3, TRAIL = 8;
         // the last samples of the high-pass, the limiter, the smoother and
-        // the products, each ring long enough for the distance behind
+        // the products (rectified, as the output meter takes them), each
+        // ring long enough for the distance behind
         constexpr int32_t RING = 64;
         alignas(32) int32_t r[RING], l[RING], t[RING], mo[RING];
         const __m256i off = _mm256_set1_epi32(OFF), K = _mm256_set1_epi32(k);
@@ -198,7 +199,8 @@ struct Recursions {
             store(sa + j, q);
             const __m256i y = mul_q24(load(st + j), q);
             store(si + j, y);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(mo + (j & (RING - 1))), y);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(mo + (j & (RING - 1))),
+                               _mm256_abs_epi32(y));
         };
 
         const int32_t groups = n / 4;
@@ -233,18 +235,27 @@ struct Recursions {
         _mm256_store_si256(reinterpret_cast<__m256i*>(w), e);
         d1.envelope = w[0] ^ OFF, d2.envelope = w[2] ^ OFF, d3.envelope = w[4] ^ OFF;
         d4.envelope = w[6] ^ OFF;
-        // What the lanes left behind, in order; first the output meter's
-        // steps whose products are there, the longest wait.
+        // What the lanes left behind, the smoother (with the front for the
+        // last samples) and the output meter a step of each by turns, so
+        // that each one's wait overlaps the other's, and the blocks eight at
+        // a time as the smoother's samples are there. Each recursion in a
+        // loop of its own would wait out the one before.
         int32_t metered = std::max(groups - TRAIL, 0) * 4;
-        for (; metered < done; ++metered)
-            sao[metered] = d4.step(int32_t(qz::magnitude(mo[metered & (RING - 1)])));
-        for (int32_t j = std::max(groups - LAG, 0) * 4; j < groups * 4; ++j)
-            t[j & (RING - 1)] = d3.step(int32_t(qz::magnitude(l[j & (RING - 1)])));
-        for (int32_t j = groups * 4; j < n; ++j) {
-            const int32_t x = int32_t(qz::magnitude(hp_.step(si[j])));
-            sai[j] = d1.step(x);
-            sa[j] = d2.step(x);
-            t[j & (RING - 1)] = d3.step(int32_t(qz::magnitude(lim.step(sa[j]))));
+        for (int32_t j = std::max(groups - LAG, 0) * 4; j < n; ++j) {
+            int32_t x;
+            if (j < groups * 4) {
+                x = l[j & (RING - 1)];
+            } else {
+                const int32_t r = int32_t(qz::magnitude(hp_.step(si[j])));
+                sai[j] = d1.step(r);
+                sa[j] = d2.step(r);
+                x = lim.step(sa[j]);
+            }
+            t[j & (RING - 1)] = d3.step(int32_t(qz::magnitude(x)));
+            if (metered < done) {
+                sao[metered] = d4.step(mo[metered & (RING - 1)]);
+                ++metered;
+            }
         }
         for (; done + 8 <= n; done += 8)
             blocks(done, load(t + (done & (RING - 1))));
@@ -252,10 +263,10 @@ struct Recursions {
             const int32_t q = qz::div_q24<false>(qz::mul_q24(t[done & (RING - 1)], k), sa[done]);
             sa[done] = q;
             si[done] = qz::mul_q24(st[done], q);
-            mo[done & (RING - 1)] = si[done];
+            mo[done & (RING - 1)] = int32_t(qz::magnitude(si[done]));
         }
         for (; metered < n; ++metered)
-            sao[metered] = d4.step(int32_t(qz::magnitude(mo[metered & (RING - 1)])));
+            sao[metered] = d4.step(mo[metered & (RING - 1)]);
         hp = hp_, inMeter = d1, detector = d2, smoother = d3, outMeter = d4;
     }
 #endif
@@ -335,13 +346,18 @@ bool QZ_Application::fusedPass() {
     if (!chain || chain->effects.count != BLOCKS) return false;
     // Every block on and steady, prepared, in the order create made them: a
     // switch (or a half-done switching on another thread) takes the chain's
-    // pass, which cross-fades. The delay line is prepared below.
-    QZ_Chain_Item* item = chain->effects.first();
-    for (Block b : order) {
-        QZ_Effect* e = blocks[b];
-        if (!e || item->data != e || !e->steady()) return false;
-        if (!e->prepared && b != DELAY) return false;
-        item = item->next;
+    // pass, which cross-fades. The delay line is prepared below. The order
+    // from each block's own link, not by walking the chain: its loads need
+    // not wait on each other.
+    for (Block b : order)
+        if (!blocks[b]) return false;
+    if (chain->effects.first() != &blocks[order[0]]->item) return false;
+    for (int i = 0; i < BLOCKS; ++i) {
+        QZ_Effect* e = blocks[order[i]];
+        const QZ_Chain_Item* next =
+            i + 1 < BLOCKS ? &blocks[order[i + 1]]->item : &chain->effects.tail;
+        if (e->item.next != next || !e->steady()) return false;
+        if (!e->prepared && order[i] != DELAY) return false;
     }
     QZ_Buffer *bi = buffers[BUF_I], *bt = buffers[BUF_T], *ba = buffers[BUF_A],
               *bai = buffers[BUF_AI], *bao = buffers[BUF_AO];
