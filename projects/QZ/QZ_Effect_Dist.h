@@ -56,8 +56,10 @@ namespace qz::dist {
 
 #if defined(__SSE2__)
 // held() over four samples x at once into y, its words in every lane: the
-// knee as double divisions, the choices as masks. False, with y not set,
-// where a knee's dividend reaches 2^53: held() takes the integer way there.
+// knee as double divisions, the choices as masks, none where all four lie
+// within the clamp (an envelope stays there for long stretches). False, with
+// y not set, where a knee's dividend reaches 2^53: held() takes the integer
+// way there.
 struct Held4 {
     __m128i B, T, lo, Lpos, Lneg;
 
@@ -78,6 +80,11 @@ struct Held4 {
         __m128i c = choose(_mm_cmpgt_epi32(v, T), T, v);
         c = choose(_mm_cmpgt_epi32(lo, c), lo, c);
         __m128i e = _mm_sub_epi32(v, c);
+        // all four within the clamp: every knee term 0, as held() skips it
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(e, zero)) == 0xFFFF) {
+            y = _mm_slli_epi32(c, 2);
+            return true;
+        }
         __m128i L = choose(_mm_cmpgt_epi32(e, zero), Lpos, Lneg);
         __m128i s = _mm_srai_epi32(e, 31);
         __m128i d = _mm_add_epi32(L, _mm_sub_epi32(_mm_xor_si128(e, s), s));
@@ -110,6 +117,11 @@ struct Held4 {
         __m128i v = _mm_srai_epi32(_mm_sub_epi32(_mm_srai_epi32(x, 1), B), 1);
         __m128i c = _mm_max_epi32(_mm_min_epi32(v, T), lo);
         __m128i e = _mm_sub_epi32(v, c);
+        // all four within the clamp: every knee term 0, as held() skips it
+        if (_mm_testz_si128(e, e)) {
+            y = _mm_slli_epi32(c, 2);
+            return true;
+        }
         __m128i L = _mm_blendv_epi8(Lneg, Lpos, _mm_cmpgt_epi32(e, zero));
         __m128i d = _mm_add_epi32(L, _mm_abs_epi32(e));
         __m128i z = _mm_cmpeq_epi32(d, zero);
