@@ -4,6 +4,15 @@
 
 namespace qz::isa {
 
+namespace detail {
+std::atomic<int32_t> bound{AVX2};
+// -1 until asked. Asked without a lock (the audio thread may be first):
+// threads that ask at once find the same answer.
+std::atomic<int32_t> found{-1};
+} // namespace detail
+
+using detail::bound, detail::found;
+
 namespace {
 
 Level ask() {
@@ -15,10 +24,6 @@ Level ask() {
     return BASE;
 }
 
-std::atomic<int32_t> bound{AVX2};
-// -1 until asked. Asked without a lock (the audio thread may be first):
-// threads that ask at once find the same answer.
-std::atomic<int32_t> found{-1};
 // Asked when the library loads, before any pass.
 [[maybe_unused]] const bool asked_at_load = offered() >= BASE;
 
@@ -31,12 +36,6 @@ Level offered() {
         found.store(f, std::memory_order_relaxed);
     }
     return Level(f);
-}
-
-Level level() {
-    const Level most = Level(bound.load(std::memory_order_relaxed));
-    const Level have = offered();
-    return most < have ? most : have;
 }
 
 Level limit(Level most) {

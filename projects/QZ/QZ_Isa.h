@@ -3,6 +3,7 @@
 // on x86). The processor is asked once; blocks pick their loops by level()
 // at every pass, so a test can run the baseline loops on a processor that has
 // wider ones. Every level computes the same bits.
+#include <atomic>
 #include <cstdint>
 
 // A function built for processors with AVX2, called only where level() says
@@ -21,8 +22,19 @@ enum Level : int32_t { BASE, AVX2 };
 
 // The widest level the processor and the system offer; found at the first call.
 Level offered();
+namespace detail {
+// The bound a test set, and the answer offered() found (-1 until asked).
+extern std::atomic<int32_t> bound, found;
+} // namespace detail
+
 // The level loops run at: offered(), or less while a test holds it lower.
-Level level();
+// Inline: passes ask it for every block they run.
+inline Level level() {
+    const int32_t most = detail::bound.load(std::memory_order_relaxed);
+    int32_t have = detail::found.load(std::memory_order_relaxed);
+    if (have < 0) have = offered();
+    return Level(most < have ? most : have);
+}
 // Whether loops take their AVX2 versions now.
 inline bool wide() {
     return level() >= AVX2;
