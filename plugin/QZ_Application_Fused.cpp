@@ -235,11 +235,11 @@ struct Recursions {
         _mm256_store_si256(reinterpret_cast<__m256i*>(w), e);
         d1.envelope = w[0] ^ OFF, d2.envelope = w[2] ^ OFF, d3.envelope = w[4] ^ OFF;
         d4.envelope = w[6] ^ OFF;
-        // What the lanes left behind, the smoother (with the front for the
-        // last samples) and the output meter a step of each by turns, so
-        // that each one's wait overlaps the other's, and the blocks eight at
-        // a time as the smoother's samples are there. Each recursion in a
-        // loop of its own would wait out the one before.
+        // What the lanes left behind: the smoother (with the front for the
+        // last samples) and the output meter's ready steps a step of each by
+        // turns, so that each one's wait overlaps the other's (in loops of
+        // their own, the second would wait out the first); then the blocks
+        // and the output meter's last steps.
         int32_t metered = std::max(groups - TRAIL, 0) * 4;
         for (int32_t j = std::max(groups - LAG, 0) * 4; j < n; ++j) {
             int32_t x;

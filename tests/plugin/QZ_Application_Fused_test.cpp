@@ -1,5 +1,6 @@
 // The fused loop against the chain's own pass: two plug-ins fed alike must
 // agree bit for bit in output and in every block's state.
+#include "QZ_Chain.h"
 #include "QZ_Effect_Ampdet.h"
 #include "QZ_Effect_Deline.h"
 #include "QZ_Effect_Dist.h"
@@ -7,6 +8,7 @@
 #include "QZ_Interpret.h"
 #include "QZ_Isa.h"
 #include "QZ_PluginHost.h"
+#include "QZ_Soundpipe.h"
 #include "QZ_TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -191,6 +193,28 @@ TEST(FusedPass, CoversTheChainAsBuiltAndLeavesTheRestToTheChain) {
         for (int i = 0; i < 6; ++i)
             ASSERT_TRUE(p.process(signal(g, 700))) << "block " << i;
         EXPECT_EQ(p.fused.app().fusedPasses - before, s.covered ? 12u : 0u); // 2 passes a block
+    }
+}
+
+// A chain in another order than create made it is the chain's own to run,
+// wherever the moved block lands.
+TEST(FusedPass, LeavesAChainInAnotherOrderToTheChain) {
+    for (int to : {A::HIPASS, A::DELAY, A::MULTIPLIER}) {
+        SCOPED_TRACE(to);
+        Pair p;
+        p.rate(44100);
+        std::mt19937 g(11);
+        ASSERT_TRUE(p.process(signal(g, 1500)));
+        for (Host* h : {&p.fused, &p.ref}) {
+            QZ_Chain& fx = h->app().chain->effects;
+            QZ_Chain_Item* meter = &h->app().blocks[A::OUT_METER]->item;
+            fx.remove(meter);
+            fx.insert(meter, &h->app().blocks[to]->item); // just before it
+        }
+        const uint64_t before = p.fused.app().fusedPasses;
+        for (int i = 0; i < 4; ++i)
+            ASSERT_TRUE(p.process(signal(g, 700))) << "block " << i;
+        EXPECT_EQ(p.fused.app().fusedPasses, before);
     }
 }
 
