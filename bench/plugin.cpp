@@ -1,6 +1,7 @@
 // The whole plug-in's replacing process, as a host calls it: mono input,
 // two outputs, 44.1 kHz, at several host block sizes; the fused loop and the
-// chain's block-by-block pass in the same run. A peer plug-in for scale goes
+// chain's block-by-block pass in the same run, on a decaying tone, and the
+// fused loop on a note held loud. A peer plug-in for scale goes
 // through the same host loop: the VST 2.x library VR_PEER_PLUGIN names, else
 // Debian's ZamComp where it is installed; none, no peer rows.
 #include "QZ_BenchSupport.h"
@@ -40,6 +41,18 @@ const std::vector<float>& tone() {
         std::vector<float> t(size_t(44100) * 3);
         for (size_t i = 0; i < t.size(); ++i)
             t[i] = float(0.8 * std::exp(-double(i) / 44100.0) * std::sin(0.0313 * double(i)));
+        return t;
+    }();
+    return v;
+}
+
+// A note held loud: the clipper's knee bends every sample, where the
+// decaying tone spends most of its time within the clamp.
+const std::vector<float>& held() {
+    static const std::vector<float> v = [] {
+        std::vector<float> t(size_t(44100) * 3);
+        for (size_t i = 0; i < t.size(); ++i)
+            t[i] = float(0.9 * std::sin(0.0313 * double(i)));
         return t;
     }();
     return v;
@@ -110,8 +123,8 @@ private:
     float* outputs[8] = {};
 };
 
-void run(benchmark::State& state, Plugin& p, int32_t frames) {
-    const std::vector<float>& in = tone();
+void run(benchmark::State& state, Plugin& p, int32_t frames,
+         const std::vector<float>& in = tone()) {
     size_t at = 0;
     for (auto _ : state) {
         if (at + size_t(frames) > in.size()) at = 0;
@@ -129,16 +142,26 @@ void Replacing(benchmark::State& state) {
 }
 BENCHMARK(Replacing)->ArgsProduct({{64, 512, 4096}, {1, 0}})->ArgNames({"frames", "fused"});
 
+// Ours, fused, on the note held loud.
+void ReplacingHeld(benchmark::State& state) {
+    Plugin p(false);
+    run(state, p, int32_t(state.range(0)), held());
+}
+BENCHMARK(ReplacingHeld)->Arg(64)->Arg(512)->Arg(4096)->ArgName("frames");
+
 void Peer(benchmark::State& state) {
     Plugin p(true);
     if (!p.fx) {
         state.SkipWithError("the peer plug-in does not load");
         return;
     }
-    run(state, p, int32_t(state.range(0)));
+    run(state, p, int32_t(state.range(0)), state.range(1) ? held() : tone());
 }
 const bool peer_registered = [] {
-    if (peer_path()) benchmark::RegisterBenchmark("Peer", Peer)->Arg(64)->Arg(512)->Arg(4096);
+    if (peer_path())
+        benchmark::RegisterBenchmark("Peer", Peer)
+            ->ArgsProduct({{64, 512, 4096}, {0, 1}})
+            ->ArgNames({"frames", "held"});
     return true;
 }();
 
