@@ -35,26 +35,25 @@ intptr_t host(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
     }
 }
 
+// 3 s of the tone at 44.1 kHz, the amplitude a(t) at t seconds; the run
+// starts it again when it ends.
+template <class A> std::vector<float> three_seconds(A a) {
+    std::vector<float> v(size_t(44100) * 3);
+    for (size_t i = 0; i < v.size(); ++i)
+        v[i] = float(a(double(i) / 44100.0) * std::sin(0.0313 * double(i)));
+    return v;
+}
+
 // A decaying tone struck again every 3 s, so that every block does real work.
 const std::vector<float>& tone() {
-    static const std::vector<float> v = [] {
-        std::vector<float> t(size_t(44100) * 3);
-        for (size_t i = 0; i < t.size(); ++i)
-            t[i] = float(0.8 * std::exp(-double(i) / 44100.0) * std::sin(0.0313 * double(i)));
-        return t;
-    }();
+    static const std::vector<float> v = three_seconds([](double t) { return 0.8 * std::exp(-t); });
     return v;
 }
 
 // A note held loud: the clipper's knee bends every sample, where the
 // decaying tone spends most of its time within the clamp.
 const std::vector<float>& held() {
-    static const std::vector<float> v = [] {
-        std::vector<float> t(size_t(44100) * 3);
-        for (size_t i = 0; i < t.size(); ++i)
-            t[i] = float(0.9 * std::sin(0.0313 * double(i)));
-        return t;
-    }();
+    static const std::vector<float> v = three_seconds([](double) { return 0.9; });
     return v;
 }
 

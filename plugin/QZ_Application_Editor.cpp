@@ -168,8 +168,8 @@ float QZ_Application::meterLevel(int32_t s) {
 void QZ_Application::meterStep() {
     if (meterDivider == 0) {
         auto first = [](const QZ_Buffer* b) { return b && b->data ? b->data[0] : 0; };
-        // Published only: the editor's thread recolours the lamps and
-        // paints (follow).
+        // Published only: the editor's thread computes the levels,
+        // recolours the lamps and paints (follow).
         envelopeIn.store(first(buffers[BUF_AI]), std::memory_order_relaxed);
         envelopeOut.store(first(buffers[BUF_AO]), std::memory_order_relaxed);
         // The audio thread alone counts: a plain store, where an atomic
